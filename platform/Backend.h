@@ -1,0 +1,63 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+class Surface;
+class AudioMixer;
+
+// What the window system tells the program. Key codes are keyboard positions in the 0..255 table of
+// KeyCodes.h.
+struct PlatformEvent {
+    enum Type { None, WindowClosed, Activated, Deactivated, KeyUp, MouseButtonUp, DisplayReset };
+    Type type = None;
+    int key = 0;
+    int x = 0;  // logical 800 x 600 coordinates, clamped to the screen
+    int y = 0;
+};
+
+// The services of one platform: a real window on SDL2, or an in-memory one for tests. Everything
+// above platform/ reaches it only through the device objects and System.h, never directly.
+class Backend {
+public:
+    virtual ~Backend() = default;
+
+    // The desktop the window is centred on.
+    virtual void GetDesktopSize(int& width, int& height) = 0;
+    virtual bool CreateMainWindow(const char* title, int x, int y, int width, int height) = 0;
+    // Takes over the whole screen with a logical size of width x height.
+    virtual bool TakeOverDisplay(int width, int height) = 0;
+    // Shows the picture on the screen now.
+    virtual void ShowImage(const Surface& image) = 0;
+    // Waits until at least one frame time has passed since the previous call.
+    virtual void PaceFrame() = 0;
+    // Told after a flipped frame has been shown.
+    virtual void FrameFlipped() {}
+
+    virtual bool PollEvent(PlatformEvent& event) = 0;
+    // Blocks until an event arrives (used while the window is inactive).
+    virtual bool WaitEvent(PlatformEvent& event) = 0;
+    // Fills 256 bytes by key position, 0x80 for a key that is down; false with all keys up when the
+    // keyboard can't be read or the window has no focus.
+    virtual bool ReadKeys(uint8_t keys[256]) = 0;
+    // Cursor position in logical screen coordinates, clamped to the screen.
+    virtual void GetCursorPosition(int& x, int& y) = 0;
+    virtual void SetCursorVisible(bool visible) = 0;
+    virtual void ShowMessageBox(const char* caption, const char* text) = 0;
+
+    // Milliseconds of a free-running clock that wraps at 2^32.
+    virtual uint32_t Milliseconds() = 0;
+    // Gives up the processor for at most one millisecond (busy waits call it between clock reads).
+    virtual void SleepSlice() = 0;
+
+    // Starts pulling sound from the mixer; false when there is no audio device.
+    virtual bool OpenAudio(AudioMixer& mixer, int sampleRate) = 0;
+    virtual void CloseAudio() = 0;
+    // Keeps the mixer from being rendered while its voices or music are changed.
+    virtual void LockAudio() = 0;
+    virtual void UnlockAudio() = 0;
+
+    virtual void CloseMainWindow() = 0;
+};
+
+// The backend the program runs on; set once before the program starts.
+extern Backend* activeBackend;

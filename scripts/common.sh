@@ -1,0 +1,29 @@
+# Shared by play.sh and test.sh: installs the Debian packages the build needs, when missing.
+set -euo pipefail
+
+FLURBER_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+flurber_packages() {
+    # The base toolchain and libraries, then what the asset pack and tests list.
+    echo build-essential cmake ninja-build pkg-config libsdl2-dev libsdl2-ttf-dev libfluidsynth-dev \
+        timgm6mb-soundfont fonts-dejavu-core libgtest-dev libbenchmark-dev
+    grep -v '^[[:space:]]*\(#\|$\)' "$FLURBER_ROOT/scripts/debian-packages.txt" 2>/dev/null || true
+}
+
+flurber_install() {
+    local wanted missing=()
+    wanted=$(flurber_packages "$@" | tr ' ' '\n' | sort -u)
+    for package in $wanted $*; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing Debian packages. Install them with:" >&2
+        echo "  sudo apt-get install -y ${missing[*]}" >&2
+        exit 1
+    fi
+    echo "Installing: ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds The Flurber and runs every test: the suite and the real game in a virtual display, then the
+# suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzzers for a short while.
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+flurber_install xvfb openbox xdotool wmctrl x11-utils imagemagick clang libclang-rt-14-dev
+jobs=$(nproc)
+
+echo "== build"
+cmake -S "$FLURBER_ROOT" -B "$FLURBER_ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$FLURBER_ROOT/build" -j "$jobs"
+echo "== tests"
+(cd "$FLURBER_ROOT/build" && ctest --output-on-failure)
+
+echo "== build with sanitizers"
+cmake -S "$FLURBER_ROOT" -B "$FLURBER_ROOT/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DFLURBER_SANITIZE=ON >/dev/null
+cmake --build "$FLURBER_ROOT/build-asan" -j "$jobs" --target flurber_tests
+echo "== tests with sanitizers"
+(cd "$FLURBER_ROOT/build-asan" && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -R '^unit$')
+
+if [ -f "$FLURBER_ROOT/fuzz/CMakeLists.txt" ]; then
+    echo "== fuzzers"
+    CXX=clang++ CC=clang cmake -S "$FLURBER_ROOT" -B "$FLURBER_ROOT/build-fuzz" -G Ninja \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLURBER_FUZZ=ON -DFLURBER_ASSETS=OFF >/dev/null
+    cmake --build "$FLURBER_ROOT/build-fuzz" -j "$jobs" --target fuzz_all
+    (cd "$FLURBER_ROOT/build-fuzz" && ctest --output-on-failure -L fuzz)
+fi
