@@ -44,7 +44,8 @@ bool StartDevices() {
 
     char directory[PATH_MAX];
     if (getcwd(directory, sizeof directory) == nullptr) {
-        std::fprintf(stderr, "The Flurber: cannot read the working directory: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "The Flurber: cannot read the working directory: %s\n",
+                     std::strerror(errno));
         return false;
     }
     workingDirectory = directory;

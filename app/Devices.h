@@ -18,8 +18,8 @@ extern Surface* primarySurface;
 extern Surface* backBuffer;
 extern std::string workingDirectory;
 
-// Makes every device in a fixed order: keyboard, sound, music, then the display with its flip chain.
-// False when the display can't be had; the program can't run then.
+// Makes every device in a fixed order: keyboard, sound, music, then the display with its flip
+// chain. False when the display can't be had; the program can't run then.
 bool StartDevices();
 // Deletes the two screens, then releases every device in a fixed order.
 void ShutdownDevices();

@@ -31,9 +31,13 @@ void StartNewGame() {
     theGame->StartGame();
 }
 
-void EndGameInProgress() { gameInProgress = 0; }
+void EndGameInProgress() {
+    gameInProgress = 0;
+}
 
-void SetGameLastTick(uint32_t time) { theGame->SetLastTick(time); }
+void SetGameLastTick(uint32_t time) {
+    theGame->SetLastTick(time);
+}
 
 void ResetShellValues() {
     gameMode = ModeMenu;

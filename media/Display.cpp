@@ -28,7 +28,9 @@ void FillSurface(Surface*& slot, uint32_t color) {
     if (slot != nullptr) slot->ColorFill(color);
 }
 
-void ClearSurface(Surface*& slot) { FillSurface(slot, 0); }
+void ClearSurface(Surface*& slot) {
+    FillSurface(slot, 0);
+}
 
 void PresentFrame() {
     if (displayDevice != nullptr) displayDevice->Flip();

@@ -60,8 +60,9 @@ std::unique_ptr<Surface> ReadBitmapFile(const char* path) {
     auto picture = std::make_unique<Surface>(converted->w, converted->h);
     SDL_LockSurface(converted);
     for (int y = 0; y < converted->h; ++y) {
-        const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(converted->pixels) +
-                                                            static_cast<size_t>(y) * converted->pitch);
+        const auto* row =
+            reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(converted->pixels) +
+                                              static_cast<size_t>(y) * converted->pitch);
         uint32_t* out = picture->Row(y);
         for (int x = 0; x < converted->w; ++x) out[x] = row[x] & 0x00FFFFFFu;
     }

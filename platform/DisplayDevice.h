@@ -1,8 +1,8 @@
 #pragma once
 #include "platform/Surface.h"
 
-// The display: picture surfaces in memory and a flip chain of a visible primary surface and one back
-// buffer, shown through the active backend.
+// The display: picture surfaces in memory and a flip chain of a visible primary surface and one
+// back buffer, shown through the active backend.
 class DisplayDevice {
 public:
     DisplayDevice();

@@ -57,7 +57,9 @@ void HeadlessBackend::SetCursor(int x, int y) {
     cursorY = std::clamp(y, 0, 599);
 }
 
-void HeadlessBackend::PushEvent(PlatformEvent event) { events.push_back(event); }
+void HeadlessBackend::PushEvent(PlatformEvent event) {
+    events.push_back(event);
+}
 
 void HeadlessBackend::Click(int x, int y) {
     SetCursor(x, y);
@@ -159,7 +161,9 @@ void HeadlessBackend::GetCursorPosition(int& x, int& y) {
     y = cursorY;
 }
 
-void HeadlessBackend::SetCursorVisible(bool visible) { cursorVisible = visible; }
+void HeadlessBackend::SetCursorVisible(bool visible) {
+    cursorVisible = visible;
+}
 
 void HeadlessBackend::ShowMessageBox(const char* caption, const char* text) {
     messageBoxes.push_back({caption, text});
@@ -169,7 +173,9 @@ uint32_t HeadlessBackend::Milliseconds() {
     return clockStart + static_cast<uint32_t>(microseconds / 1000);
 }
 
-void HeadlessBackend::SleepSlice() { Advance(1000); }
+void HeadlessBackend::SleepSlice() {
+    Advance(1000);
+}
 
 bool HeadlessBackend::OpenAudio(AudioMixer& newMixer, int rate) {
     if (!audioAvailable) return false;
@@ -179,6 +185,10 @@ bool HeadlessBackend::OpenAudio(AudioMixer& newMixer, int rate) {
     return true;
 }
 
-void HeadlessBackend::CloseAudio() { mixer = nullptr; }
+void HeadlessBackend::CloseAudio() {
+    mixer = nullptr;
+}
 
-void HeadlessBackend::CloseMainWindow() { windowOpen = false; }
+void HeadlessBackend::CloseMainWindow() {
+    windowOpen = false;
+}

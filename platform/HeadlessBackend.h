@@ -8,10 +8,10 @@
 #include "platform/Backend.h"
 #include "platform/Surface.h"
 
-// The platform of the tests: nothing reaches a real screen, speaker or keyboard. Its clock moves only
-// when the program waits or paces a frame, so a whole room plays in milliseconds; what the program
-// shows is kept in memory, its sound is rendered offline, and keys, cursor and window events are
-// whatever the test sets.
+// The platform of the tests: nothing reaches a real screen, speaker or keyboard. Its clock moves
+// only when the program waits or paces a frame, so a whole room plays in milliseconds; what the
+// program shows is kept in memory, its sound is rendered offline, and keys, cursor and window
+// events are whatever the test sets.
 class HeadlessBackend : public Backend {
 public:
     struct ShownImage {
@@ -77,9 +77,9 @@ public:
     bool displayAvailable;
     bool audioAvailable;
     bool keyboardFocused;
-    bool keepImages;          // keep every shown picture in shownImages
-    bool captureAudio;        // keep the rendered sound in audio
-    uint32_t clockStart;      // the timer's value at start, to test its wrap
+    bool keepImages;      // keep every shown picture in shownImages
+    bool captureAudio;    // keep the rendered sound in audio
+    uint32_t clockStart;  // the timer's value at start, to test its wrap
 
     // State.
     uint64_t microseconds;

@@ -2,7 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// The keyboard, read as a whole: 256 bytes by key position (KeyCodes.h), 0x80 for a key that is down.
+// The keyboard, read as a whole: 256 bytes by key position (KeyCodes.h), 0x80 for a key that is
+// down.
 class KeyboardDevice {
 public:
     KeyboardDevice() : acquired(false) {}

@@ -104,8 +104,8 @@ bool SdlBackend::TakeOverDisplay(int width, int height) {
         return false;
     }
     SDL_RenderSetLogicalSize(renderer, width, height);
-    texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width,
-                                height);
+    texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                width, height);
     if (texture == nullptr) {
         std::fprintf(stderr, "The Flurber: cannot make the screen texture: %s\n", SDL_GetError());
         return false;
@@ -144,7 +144,8 @@ void SdlBackend::PaceFrame() {
 void SdlBackend::ToLogical(int windowX, int windowY, int& x, int& y) {
     float logicalX = static_cast<float>(windowX);
     float logicalY = static_cast<float>(windowY);
-    if (renderer != nullptr) SDL_RenderWindowToLogical(renderer, windowX, windowY, &logicalX, &logicalY);
+    if (renderer != nullptr)
+        SDL_RenderWindowToLogical(renderer, windowX, windowY, &logicalX, &logicalY);
     x = static_cast<int>(logicalX);
     y = static_cast<int>(logicalY);
     x = x < 0 ? 0 : (x >= logicalWidth ? logicalWidth - 1 : x);
@@ -181,8 +182,14 @@ bool SdlBackend::Translate(const SDL_Event& sdlEvent, PlatformEvent& event) {
             if (sdlEvent.button.button != SDL_BUTTON_LEFT) return false;
             event.type = PlatformEvent::MouseButtonUp;
             // With a logical size set, SDL already reports logical coordinates, but not clamped.
-            event.x = sdlEvent.button.x < 0 ? 0 : (sdlEvent.button.x >= logicalWidth ? logicalWidth - 1 : sdlEvent.button.x);
-            event.y = sdlEvent.button.y < 0 ? 0 : (sdlEvent.button.y >= logicalHeight ? logicalHeight - 1 : sdlEvent.button.y);
+            event.x =
+                sdlEvent.button.x < 0
+                    ? 0
+                    : (sdlEvent.button.x >= logicalWidth ? logicalWidth - 1 : sdlEvent.button.x);
+            event.y =
+                sdlEvent.button.y < 0
+                    ? 0
+                    : (sdlEvent.button.y >= logicalHeight ? logicalHeight - 1 : sdlEvent.button.y);
             return true;
         case SDL_RENDER_TARGETS_RESET:
         case SDL_RENDER_DEVICE_RESET:
@@ -228,15 +235,21 @@ void SdlBackend::GetCursorPosition(int& x, int& y) {
     ToLogical(windowX, windowY, x, y);
 }
 
-void SdlBackend::SetCursorVisible(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+void SdlBackend::SetCursorVisible(bool visible) {
+    SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
 
 void SdlBackend::ShowMessageBox(const char* caption, const char* text) {
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, window);
 }
 
-uint32_t SdlBackend::Milliseconds() { return SDL_GetTicks(); }
+uint32_t SdlBackend::Milliseconds() {
+    return SDL_GetTicks();
+}
 
-void SdlBackend::SleepSlice() { std::this_thread::sleep_for(std::chrono::microseconds(500)); }
+void SdlBackend::SleepSlice() {
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+}
 
 bool SdlBackend::OpenAudio(AudioMixer& mixer, int sampleRate) {
     if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
@@ -252,7 +265,8 @@ bool SdlBackend::OpenAudio(AudioMixer& mixer, int sampleRate) {
     wanted.userdata = &mixer;
     audioDevice = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
     if (audioDevice == 0) {
-        std::fprintf(stderr, "The Flurber: no audio device (%s); playing in silence\n", SDL_GetError());
+        std::fprintf(stderr, "The Flurber: no audio device (%s); playing in silence\n",
+                     SDL_GetError());
         return false;
     }
     SDL_PauseAudioDevice(audioDevice, 0);

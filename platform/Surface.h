@@ -25,16 +25,18 @@ class Surface;
 using SurfaceDrawnHook = void (*)(Surface& surface);
 
 // A 32-bit software surface: pixels are 0x00RRGGBB, row after row with no padding. It draws in the
-// forms of a DirectDraw surface without a clipper: a rectangle that reaches outside its surface makes
-// the whole blit fail. Our surfaces are never busy, so the waiting forms draw like the others.
+// forms of a DirectDraw surface without a clipper: a rectangle that reaches outside its surface
+// makes the whole blit fail. Our surfaces are never busy, so the waiting forms draw like the
+// others.
 class Surface {
 public:
     Surface(int width, int height);
+    ~Surface() { --liveCount; }
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
 
-    // Copies src (the whole of it when srcRect is null) into destRect (the whole surface when null),
-    // stretched when the sizes differ; BltKeySrc leaves out the transparent colour.
+    // Copies src (the whole of it when srcRect is null) into destRect (the whole surface when
+    // null), stretched when the sizes differ; BltKeySrc leaves out the transparent colour.
     int32_t Blt(const Rect* destRect, const Surface* src, const Rect* srcRect, uint32_t flags);
     // Copies srcRect of src with its top-left corner at (x, y); never stretches, never keyed.
     int32_t BltFast(int x, int y, const Surface* src, const Rect* srcRect, uint32_t flags);
@@ -46,7 +48,9 @@ public:
     int32_t Restore();
 
     uint32_t Pixel(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-    void SetPixel(int x, int y, uint32_t value) { pixels[static_cast<size_t>(y) * width + x] = value; }
+    void SetPixel(int x, int y, uint32_t value) {
+        pixels[static_cast<size_t>(y) * width + x] = value;
+    }
     uint32_t* Row(int y) { return pixels.data() + static_cast<size_t>(y) * width; }
     const uint32_t* Row(int y) const { return pixels.data() + static_cast<size_t>(y) * width; }
     // Tells the owner of a visible surface that its pixels changed.
@@ -58,6 +62,9 @@ public:
     bool lost;
     // Set on the visible surface of the display: whatever is drawn on it is shown at once.
     SurfaceDrawnHook drawnHook;
+
+    // How many surfaces exist, to prove that reloading a picture does not pile them up.
+    static int liveCount;
 };
 
 // True when r is not inverted and lies wholly inside a surface of the given size.

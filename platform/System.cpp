@@ -70,7 +70,9 @@ void PostQuitMessage(int exitCode) {
     postedMessages.push_back({WM_QUIT, static_cast<uintptr_t>(exitCode), 0});
 }
 
-uint32_t timeGetTime() { return activeBackend != nullptr ? activeBackend->Milliseconds() : 0; }
+uint32_t timeGetTime() {
+    return activeBackend != nullptr ? activeBackend->Milliseconds() : 0;
+}
 
 void YieldTimeSlice() {
     if (activeBackend != nullptr) activeBackend->SleepSlice();

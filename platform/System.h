@@ -2,7 +2,8 @@
 #include <cstdint>
 
 // The few window-system services the game uses, in the shape the game expects them: a message
-// queue, the multimedia timer, the cursor and message boxes. They run on whichever backend is active.
+// queue, the multimedia timer, the cursor and message boxes. They run on whichever backend is
+// active.
 
 constexpr uint32_t WM_ACTIVATE = 0x0006;
 constexpr uint32_t WM_CLOSE = 0x0010;

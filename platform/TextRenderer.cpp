@@ -48,11 +48,12 @@ void TextOut(Surface& surface, int x, int y, const char* text, int length) {
     for (int row = 0; row < pixels->h; ++row) {
         const int ty = y + row;
         if (ty < 0 || ty >= surface.height) continue;
-        const auto* source = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(pixels->pixels) +
-                                                               static_cast<size_t>(row) * pixels->pitch);
+        const auto* source = reinterpret_cast<const uint32_t*>(
+            static_cast<const uint8_t*>(pixels->pixels) + static_cast<size_t>(row) * pixels->pitch);
         for (int column = 0; column < pixels->w; ++column) {
             const int tx = x + column;
-            if (tx >= 0 && tx < surface.width) surface.SetPixel(tx, ty, source[column] & 0x00FFFFFFu);
+            if (tx >= 0 && tx < surface.width)
+                surface.SetPixel(tx, ty, source[column] & 0x00FFFFFFu);
         }
     }
     SDL_UnlockSurface(pixels);

@@ -25,7 +25,8 @@ WorkingDirectory::~WorkingDirectory() {
     }
 }
 
-HeadlessSession::HeadlessSession(bool withAudio) : started(false), previousDirectory(CurrentDirectory()) {
+HeadlessSession::HeadlessSession(bool withAudio)
+    : started(false), previousDirectory(CurrentDirectory()) {
     backend.audioAvailable = withAudio;
     activeBackend = &backend;
     ResetShellValues();

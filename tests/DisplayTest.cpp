@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/Devices.h"
+#include "media/Display.h"
+#include "platform/System.h"
+#include "tests/support/HeadlessSession.h"
+#include "tests/support/TestFiles.h"
+
+namespace {
+
+class DisplayTest : public ::testing::Test {
+protected:
+    HeadlessSession session;
+    TemporaryFolder folder;
+    WorkingDirectory inFolder{folder.path};
+};
+
+TEST_F(DisplayTest, LoadsAtOwnSizeWithBackslashPathsAndBothRowOrders) {
+    WriteBitmap(folder.PathOf("Graphics\\Sample.bmp"), 3, 2,
+                [](int x, int y) { return static_cast<uint32_t>(0x100000 * (y + 1) + x); });
+    Surface* slot = nullptr;
+    LoadBitmapSurface("Graphics\\Sample.bmp", slot);
+    ASSERT_NE(nullptr, slot);
+    EXPECT_EQ(3, slot->width);
+    EXPECT_EQ(2, slot->height);
+    EXPECT_EQ(0x100000u, slot->Pixel(0, 0));
+    EXPECT_EQ(0x200002u, slot->Pixel(2, 1));
+
+    // The same picture stored top-down (negative height) reads the same.
+    std::vector<uint8_t> bytes = ReadBytes(folder.PathOf("Graphics\\Sample.bmp"));
+    const int32_t negative = -2;
+    std::memcpy(&bytes[22], &negative, 4);
+    std::vector<uint8_t> flipped(bytes.begin(), bytes.begin() + 54);
+    flipped.insert(flipped.end(), bytes.begin() + 54 + 12, bytes.end());
+    flipped.insert(flipped.end(), bytes.begin() + 54, bytes.begin() + 54 + 12);
+    WriteBytes(folder.PathOf("TopDown.bmp"), flipped);
+    Surface* topDown = nullptr;
+    LoadBitmapSurface("TopDown.bmp", topDown);
+    ASSERT_NE(nullptr, topDown);
+    EXPECT_EQ(slot->pixels, topDown->pixels);
+    ReleaseSurface(slot);
+    ReleaseSurface(topDown);
+}
+
+TEST_F(DisplayTest, SlotHoldsOneSurfaceAndBadFilesLeaveItAsItWas) {
+    WriteFlatBitmap(folder.PathOf("Red.bmp"), 4, 4, 0xFF0000);
+    const int before = Surface::liveCount;
+    Surface* slot = nullptr;
+    for (int i = 0; i < 10000; ++i) LoadBitmapSurface("Red.bmp", slot);
+    EXPECT_EQ(before + 1, Surface::liveCount);
+    Surface* held = slot;
+
+    // Missing, not a bitmap, truncated, absurdly large: the slot keeps its picture.
+    WriteBytes(folder.PathOf("Text.bmp"), {'h', 'e', 'l', 'l', 'o'});
+    std::vector<uint8_t> truncated = ReadBytes(folder.PathOf("Red.bmp"));
+    truncated.resize(60);
+    WriteBytes(folder.PathOf("Truncated.bmp"), truncated);
+    std::vector<uint8_t> huge = ReadBytes(folder.PathOf("Red.bmp"));
+    const int32_t side = 1000000;
+    std::memcpy(&huge[18], &side, 4);
+    std::memcpy(&huge[22], &side, 4);
+    WriteBytes(folder.PathOf("Huge.bmp"), huge);
+    for (const char* name : {"Missing.bmp", "Text.bmp", "Truncated.bmp", "Huge.bmp"}) {
+        LoadBitmapSurface(name, slot);
+        EXPECT_EQ(held, slot) << name;
+        EXPECT_EQ(0xFF0000u, slot->Pixel(3, 3)) << name;
+    }
+    EXPECT_EQ(before + 1, Surface::liveCount);
+
+    Surface* empty = nullptr;
+    LoadBitmapSurface("Missing.bmp", empty);
+    EXPECT_EQ(nullptr, empty);
+    ReleaseSurface(slot);
+    EXPECT_EQ(before, Surface::liveCount);
+}
+
+TEST_F(DisplayTest, FlipShowsTheBackBufferAndSwapsTheImages) {
+    HeadlessBackend& backend = session.backend;
+    FillSurface(backBuffer, 0x0000FF);
+    PresentFrame();
+    EXPECT_EQ(0x0000FFu, backend.ScreenPixel(10, 10));
+
+    // Drawn only onto the back buffer: gone from it after the flip, which hands back the old
+    // screen.
+    FillSurface(backBuffer, 0xFF0000);
+    PresentFrame();
+    EXPECT_EQ(0xFF0000u, backend.ScreenPixel(10, 10));
+    EXPECT_EQ(0x0000FFu, backBuffer->Pixel(10, 10));
+
+    // Drawn onto both: still in the back buffer after the flip.
+    Surface* picture = nullptr;
+    WriteFlatBitmap(folder.PathOf("Green.bmp"), 10, 10, 0x00FE00);
+    LoadBitmapSurface("Green.bmp", picture);
+    primarySurface->BltFast(0, 0, picture, nullptr, BltFastNoColorKey);
+    EXPECT_EQ(0x00FE00u, backend.ScreenPixel(5, 5)) << "the visible surface shows at once";
+    backBuffer->BltFast(0, 0, picture, nullptr, BltFastNoColorKey);
+    PresentFrame();
+    EXPECT_EQ(0x00FE00u, backBuffer->Pixel(5, 5));
+    EXPECT_EQ(0x00FE00u, backend.ScreenPixel(5, 5));
+
+    ClearSurface(backBuffer);
+    PresentFrame();
+    for (int y = 0; y < 600; y += 50)
+        for (int x = 0; x < 800; x += 50) ASSERT_EQ(0u, backend.ScreenPixel(x, y));
+    ReleaseSurface(picture);
+}
+
+TEST_F(DisplayTest, FlipsArePacedAtSixtyPerSecond) {
+    HeadlessBackend& backend = session.backend;
+    PresentFrame();
+    const uint64_t start = backend.microseconds;
+    for (int i = 0; i < 60; ++i) PresentFrame();
+    EXPECT_NEAR(1000000.0, static_cast<double>(backend.microseconds - start), 1000.0);
+}
+
+TEST_F(DisplayTest, LostDisplaySurfacesAreRestoredAndDrawAgain) {
+    PlatformEvent reset;
+    reset.type = PlatformEvent::DisplayReset;
+    session.backend.PushEvent(reset);
+    ::Message message;
+    EXPECT_FALSE(PeekMessage(&message));
+    EXPECT_TRUE(backBuffer->IsLost());
+    EXPECT_TRUE(primarySurface->IsLost());
+    FillSurface(backBuffer, 0xFF0000);
+    EXPECT_NE(0xFF0000u, backBuffer->Pixel(0, 0));
+
+    RestoreLostSurfaces();
+    EXPECT_FALSE(backBuffer->IsLost());
+    EXPECT_FALSE(primarySurface->IsLost());
+    FillSurface(backBuffer, 0xFF0000);
+    PresentFrame();
+    EXPECT_EQ(0xFF0000u, session.backend.ScreenPixel(0, 0));
+}
+
+TEST_F(DisplayTest, TextIsBlackOnAnOpaqueWhiteBox) {
+    FillSurface(backBuffer, 0x0000FF);
+    DrawText(backBuffer, 395, 20, "20");
+    int white = 0;
+    int black = 0;
+    for (int y = 20; y < 40; ++y) {
+        for (int x = 395; x < 420; ++x) {
+            const uint32_t p = backBuffer->Pixel(x, y);
+            white += p == 0xFFFFFF;
+            black += p == 0x000000;
+        }
+    }
+    EXPECT_GT(white, 100);
+    EXPECT_GT(black, 10);
+    EXPECT_EQ(0x0000FFu, backBuffer->Pixel(394, 25));
+    EXPECT_EQ(0x0000FFu, backBuffer->Pixel(400, 19));
+    // Text at the very edge is cut, not refused.
+    DrawText(backBuffer, 795, 590, "12345");
+    EXPECT_EQ(0xFFFFFFu, backBuffer->Pixel(799, 592));
+}
+
+}  // namespace
