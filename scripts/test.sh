@@ -12,11 +12,11 @@ echo "== tests"
 (cd "$FLURBER_ROOT/build" && ctest --output-on-failure)
 
 echo "== build with sanitizers"
-cmake -S "$FLURBER_ROOT" -B "$FLURBER_ROOT/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DFLURBER_SANITIZE=ON >/dev/null
+cmake -S "$FLURBER_ROOT" -B "$FLURBER_ROOT/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DFLURBER_SANITIZE=ON -DFLURBER_ASSETS=OFF -DFLURBER_RUN_DIR="$FLURBER_ROOT/build/run" >/dev/null
 cmake --build "$FLURBER_ROOT/build-asan" -j "$jobs" --target flurber_tests
 echo "== tests with sanitizers"
-(cd "$FLURBER_ROOT/build-asan" && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -R '^unit$')
+(cd "$FLURBER_ROOT/build-asan" && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$FLURBER_ROOT/tests/lsan.supp" ctest --output-on-failure -R '^unit$')
 
 if [ -f "$FLURBER_ROOT/fuzz/CMakeLists.txt" ]; then
     echo "== fuzzers"
