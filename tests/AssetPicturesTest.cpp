@@ -264,6 +264,15 @@ TEST_F(AssetPicturesTest, ButtonsAndWordsStandOnTransparentGreen) {
     }
 }
 
+// The intro repaints the band from 10 pixels left of the sliding banner, so anything in the banner's
+// first 10 columns would be left behind on the screen as a trail.
+TEST_F(AssetPicturesTest, BannerLeavesItsFirstTenColumnsTransparent) {
+    Picture banner("Graphics\\Flurb!.bmp");
+    ASSERT_NE(nullptr, banner.surface);
+    EXPECT_EQ(0, banner.CountOpaque(0, 0, 10, 100));
+    EXPECT_GT(banner.CountOpaque(10, 0, 200, 100), 200 * 100 / 8);
+}
+
 TEST_F(AssetPicturesTest, LitButtonsAreBrighterThanPlainOnes) {
     Picture items("Graphics\\Menus.bmp");
     Picture lit("Graphics\\MenusLit.bmp");
