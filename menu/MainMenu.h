@@ -1,10 +1,45 @@
 #pragma once
 #include <cstdint>
 
-// Placeholder until the menu lands.
+#include "platform/Surface.h"
+#include "platform/System.h"
+
+// The screen the program opens on and comes back to: a background, the Start, Configuration and
+// Quit items lit under the cursor, a Credits button, and on demand the configuration picture or the
+// full-screen credits page. It reaches the game only through the shell.
 class MainMenu {
 public:
-    void LoadAssets() {}
+    MainMenu();
+    ~MainMenu();
+    MainMenu(const MainMenu&) = delete;
+    MainMenu& operator=(const MainMenu&) = delete;
+
+    // Loads the pictures and starts the menu music.
+    void LoadAssets();
+    // Draws and presents one menu frame.
     void RunFrame();
+    // A release of the left button at (x, y) of the window.
     void HandleClick(int32_t x, int32_t y);
+    void UpdateHover(Point cursor);
+    void PollKeyboard();
+    // The first frame after the game handed the screen back: cursor and music back.
+    void ReenterFromGame();
+    void ShowCredits(int32_t shown);
+    // Hands the screen to the game; a new game is started by the caller when wanted.
+    void EnterGame();
+
+    int32_t configPopupShown;
+    int32_t reentryPending;
+    int32_t hoverStart;
+    int32_t hoverConfig;
+    int32_t hoverQuit;
+    int32_t creditsShown;
+    Surface* backgroundSurface;
+    Surface* configPopupSurface;
+    // The Credits button (unlit or lit), or the credits page while it is shown.
+    Surface* creditsSurface;
+    // The three items, 200 x 100 each, stacked: Start, Configuration, Quit.
+    Surface* itemsSurface;
+    Surface* itemsLitSurface;
+    wchar_t musicPath[30];
 };

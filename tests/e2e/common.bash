@@ -1,0 +1,240 @@
+# Shared by the end-to-end scripts (sourced, not run by itself): a virtual X display with a window
+# manager, the real game in it driven by xdotool, and screenshots probed in the game's own 800 x 600
+# coordinates, mapped onto the letterboxed full-screen window.
+# Usage from a script: source common.bash <path-to-flurber> <run-dir>
+set -euo pipefail
+
+FLURBER=$(readlink -f "$1")
+RUN_DIR=$(readlink -f "$2")
+XVFB_PID=
+OPENBOX_PID=
+GAME_PID=
+WINDOW=
+SCALE=1
+ORIGIN_X=0
+ORIGIN_Y=0
+
+for tool in Xvfb openbox xdotool wmctrl import convert compare; do
+    command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
+done
+[ -x "$FLURBER" ] || { echo "no game binary at $FLURBER" >&2; exit 1; }
+[ -f "$RUN_DIR/Graphics/MenuBG.bmp" ] || { echo "no asset pack in $RUN_DIR" >&2; exit 1; }
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/flurber-e2e.XXXXXX")
+
+stop_pid() {
+    local pid=$1
+    [ -n "$pid" ] || return 0
+    kill "$pid" 2>/dev/null || return 0
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || return 0; sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null || true
+}
+
+cleanup() {
+    local status=$?
+    stop_pid "$GAME_PID"
+    stop_pid "$OPENBOX_PID"
+    stop_pid "$XVFB_PID"
+    if [ "$status" -ne 0 ] || [ -n "${FLURBER_E2E_KEEP:-}" ]; then
+        echo "screenshots and logs kept in $WORK" >&2
+        [ -f "$WORK/flurber.log" ] && sed 's/^/flurber: /' "$WORK/flurber.log" >&2
+    else
+        rm -rf "$WORK"
+    fi
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+note() { echo "-- $*"; }
+
+# Waits up to $1 seconds for the command after it to succeed.
+wait_for() {
+    local seconds=$1
+    shift
+    local tries=$((seconds * 10))
+    for _ in $(seq "$tries"); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+start_display() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
+    XVFB_PID=$!
+    wait_for 15 test -s "$WORK/display" || fail "Xvfb did not start"
+    DISPLAY=":$(head -n1 "$WORK/display")"
+    export DISPLAY
+    # Without a window manager a full-screen SDL window keeps its first size and clicks miss.
+    for _ in 1 2 3; do
+        openbox --sm-disable >>"$WORK/openbox.log" 2>&1 &
+        OPENBOX_PID=$!
+        wait_for 10 wmctrl -m && return 0
+        stop_pid "$OPENBOX_PID"
+        OPENBOX_PID=
+    done
+    fail "openbox did not start"
+}
+
+# Prints the game's window once it covers the screen. SDL may replace its window while it sets up
+# the renderer, so every look starts from a fresh search and errors only mean "not yet".
+full_screen_window() {
+    local id WIDTH HEIGHT X Y SCREEN WINDOW
+    for id in $(xdotool search --name '^The Flurber$' 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)" || continue
+        if [ "${WIDTH:-0}" -ge 1000 ] && [ "${HEIGHT:-0}" -ge 700 ]; then
+            echo "$id"
+            return 0
+        fi
+    done
+    return 1
+}
+
+start_game() {
+    (cd "$RUN_DIR" && SDL_AUDIODRIVER=dummy exec "$FLURBER") >"$WORK/flurber.log" 2>&1 &
+    GAME_PID=$!
+    WINDOW=
+    for _ in $(seq 200); do
+        WINDOW=$(full_screen_window) && break
+        kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended at start-up"
+        sleep 0.1
+    done
+    [ -n "$WINDOW" ] || fail "no full-screen game window"
+    # Let the window settle, then make sure it has the keyboard.
+    sleep 0.5
+    WINDOW=$(full_screen_window) || fail "the game window went away"
+    xdotool windowactivate --sync "$WINDOW" >/dev/null 2>&1 || xdotool windowfocus "$WINDOW" 2>/dev/null || true
+    # shellcheck disable=SC2034  # SCREEN is set by the eval, and not needed
+    local WIDTH HEIGHT X Y SCREEN
+    eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
+    # The 800 x 600 picture is scaled evenly and centred in the window.
+    read -r SCALE ORIGIN_X ORIGIN_Y < <(awk -v w="$WIDTH" -v h="$HEIGHT" -v x="$X" -v y="$Y" 'BEGIN {
+        s = w / 800; if (h / 600 < s) s = h / 600;
+        printf "%f %d %d\n", s, x + int((w - int(800 * s)) / 2), y + int((h - int(600 * s)) / 2) }')
+    note "window $WINDOW at $X,$Y ${WIDTH}x$HEIGHT, scale $SCALE"
+    # Give the menu a few frames to draw.
+    sleep 1
+}
+
+# Screen coordinates of the centre of the game's pixel (x, y).
+to_screen() {
+    awk -v s="$SCALE" -v ox="$ORIGIN_X" -v oy="$ORIGIN_Y" -v x="$1" -v y="$2" \
+        'BEGIN { printf "%d %d\n", ox + int((x + 0.5) * s), oy + int((y + 0.5) * s) }'
+}
+
+# The size in screen pixels of a span of the game's pixels.
+to_screen_size() {
+    awk -v s="$SCALE" -v w="$1" -v h="$2" 'BEGIN { printf "%d %d\n", int(w * s), int(h * s) }'
+}
+
+move_to() {
+    local sx sy
+    read -r sx sy < <(to_screen "$1" "$2")
+    xdotool mousemove --sync "$sx" "$sy" 2>/dev/null || xdotool mousemove "$sx" "$sy"
+    sleep 0.2
+}
+
+click_at() {
+    move_to "$1" "$2"
+    xdotool click 1
+}
+
+# Holds a key long enough for a frame to see it, shorter than the 200 ms pause of a screen switch
+# (held longer, the next screen would see it too). A frame slower than that misses the key.
+tap_key() {
+    xdotool keydown "$1"
+    sleep 0.08
+    xdotool keyup "$1"
+}
+
+# Taps a key, again while the check after it fails, for at most $2 seconds: a loaded machine may
+# miss a tap.
+tap_until() {
+    local key=$1 seconds=$2
+    shift 2
+    local deadline=$((SECONDS + seconds))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        tap_key "$key"
+        wait_for 2 "$@" && return 0
+    done
+    return 1
+}
+
+# Screenshots are kept uncompressed: a loaded machine spends less time on each.
+shot() {
+    import -window root "$WORK/$1.ppm"
+}
+
+# Takes screenshot $1 until it differs from screenshot $2 in the rectangle (x, y, w, h) by more
+# than $7 pixels, for at most $8 seconds.
+shot_until_changed() {
+    local name=$1 reference=$2 x=$3 y=$4 w=$5 h=$6 least=$7 seconds=$8
+    local deadline=$((SECONDS + seconds))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        shot "$name"
+        [ "$(differing_pixels "$reference" "$name" "$x" "$y" "$w" "$h")" -gt "$least" ] && return 0
+    done
+    return 1
+}
+
+# Takes screenshot $1 until two in a row agree in the rectangle (x, y, w, h), for at most $6 s.
+shot_until_steady() {
+    local name=$1 x=$2 y=$3 w=$4 h=$5 seconds=$6
+    local deadline=$((SECONDS + seconds))
+    shot "$name"
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        sleep 0.3
+        cp "$WORK/$name.ppm" "$WORK/$name-before.ppm"
+        shot "$name"
+        [ "$(differing_pixels "$name-before" "$name" "$x" "$y" "$w" "$h")" -eq 0 ] && return 0
+    done
+    return 1
+}
+
+# The colour (#RRGGBB) of the game's pixel (x, y) in a screenshot.
+pixel() {
+    local sx sy
+    read -r sx sy < <(to_screen "$2" "$3")
+    convert "$WORK/$1.ppm[1x1+$sx+$sy]" -format '%[hex:p{0,0}]' info: | cut -c1-6 | sed 's/^/#/'
+}
+
+# How many screen pixels differ between two screenshots inside the game's rectangle (x, y, w, h).
+differing_pixels() {
+    local sx sy sw sh
+    read -r sx sy < <(to_screen "$3" "$4")
+    read -r sw sh < <(to_screen_size "$5" "$6")
+    local region="${sw}x${sh}+${sx}+${sy}"
+    # compare answers 1 when the pictures differ; only its count matters here.
+    local count
+    count=$(compare -metric AE "$WORK/$1.ppm[$region]" "$WORK/$2.ppm[$region]" null: 2>&1 || true)
+    awk -v c="$count" 'BEGIN { print int(c) }'
+}
+
+# Waits up to $1 seconds for the game to end; its exit code goes to GAME_EXIT ("running" if it
+# did not end). Must run in the script's own shell, which is the game's parent.
+# shellcheck disable=SC2034  # read by the scripts
+GAME_EXIT=
+wait_game_exit() {
+    GAME_EXIT=running
+    local tries=$(($1 * 10))
+    for _ in $(seq "$tries"); do
+        if ! kill -0 "$GAME_PID" 2>/dev/null; then
+            GAME_EXIT=0
+            # shellcheck disable=SC2034  # read by the scripts
+            wait "$GAME_PID" || GAME_EXIT=$?
+            GAME_PID=
+            return 0
+        fi
+        sleep 0.1
+    done
+}
+
+# The countdown is black text on a white box whose top-left corner is at (395, 20).
+countdown_shown() {
+    [ "$(pixel "$1" 395 20)" = "#FFFFFF" ] && [ "$(pixel "$1" 396 21)" = "#FFFFFF" ]
+}
