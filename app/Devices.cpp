@@ -40,6 +40,7 @@ bool StartDevices() {
 
     musicPerformance = new MusicPerformance();
     lastResult = musicPerformance->Init(soundDevice) ? 0 : -1;
+    lastResult = musicPerformance->AddPort() ? 0 : -1;
     musicLoader = new MusicLoader();
 
     char directory[PATH_MAX];

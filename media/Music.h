@@ -1,7 +1,8 @@
 #pragma once
 
-// Loads a standard MIDI file (a name like L"Music\\groove.mid", relative to the working directory at
-// start-up) into the one music slot, replacing what it held; a missing file leaves the slot empty.
+// Loads a standard MIDI file (a name like L"Music\\groove.mid", relative to the working directory
+// at start-up) into the one music slot, replacing what it held; a missing file leaves the slot
+// empty.
 void LoadMusicSegment(const wchar_t* path);
 // Plays the slot's music from its start, 101 times in all, in place of what plays.
 void PlayMusicSegment();

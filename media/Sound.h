@@ -3,8 +3,8 @@
 
 class SoundBuffer;
 
-// Reads a PCM .wav file ("Sounds\room_clean.wav", relative to the working directory) into a new sound
-// buffer in the slot. Every failure is told in a message box captioned "Error".
+// Reads a PCM .wav file ("Sounds\room_clean.wav", relative to the working directory) into a new
+// sound buffer in the slot. Every failure is told in a message box captioned "Error".
 void LoadWaveSound(const char* path, SoundBuffer*& slot);
 // Plays the sound once from its start, unless it is still playing.
 void PlaySoundFromStart(SoundBuffer*& slot);

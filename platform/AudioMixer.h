@@ -1,12 +1,39 @@
 #pragma once
 #include <cstdint>
+#include <vector>
+
+class Backend;
+class SoundBuffer;
+class MusicPerformance;
 
 // Mixes every playing sound and the music into one 16-bit stereo stream. The backend pulls from it:
-// the real one from its audio thread, the headless one as its clock moves.
+// the real one from its audio thread, the headless one as its clock moves. Voices and music join
+// and leave only with the audio locked (AudioLock).
 class AudioMixer {
 public:
     static constexpr int SampleRate = 48000;
 
+    AudioMixer();
+
     // Writes frameCount stereo frames (2 * frameCount samples).
     void Render(int16_t* stereo, int frameCount);
+
+    void AddVoice(SoundBuffer* voice);
+    void RemoveVoice(SoundBuffer* voice);
+    // Forgets every voice, leaving them silent (the device goes away before them).
+    void DetachVoices();
+
+    std::vector<SoundBuffer*> voices;
+    MusicPerformance* music;
+};
+
+// Holds the backend's audio lock for a scope, so the audio thread never sees a half-made change.
+class AudioLock {
+public:
+    AudioLock();
+    ~AudioLock();
+    AudioLock(const AudioLock&) = delete;
+    AudioLock& operator=(const AudioLock&) = delete;
+
+    Backend* backend;
 };

@@ -1,5 +1,8 @@
 #pragma once
+#include <cstdint>
+
 #include "platform/AudioMixer.h"
+#include "platform/SoundBuffer.h"
 
 // The sound output: one audio device of the backend, fed by the mixer.
 class SoundDevice {
@@ -11,6 +14,11 @@ public:
 
     // Opens the backend's audio device; false (and silence) when there is none.
     bool Open();
+
+    // Makes a static buffer as the description asks: PCM, 8 or 16 bits, mono or stereo, 100 to
+    // 200000 frames a second, 4 bytes to 256 MB; anything else fails (a negative result) with
+    // out set to null. Without an audio device the buffer is made all the same and never heard.
+    int32_t CreateSoundBuffer(const SoundBufferDesc* desc, SoundBuffer** out);
 
     AudioMixer mixer;
     bool opened;
