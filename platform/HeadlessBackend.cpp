@@ -88,6 +88,36 @@ void HeadlessBackend::Advance(uint64_t step) {
     if (captureAudio) audio.insert(audio.end(), block.begin(), block.end());
 }
 
+void HeadlessBackend::ConnectController(int32_t id) {
+    gamepad.Connect(id);
+    PostControllerKeyUps();
+}
+
+void HeadlessBackend::DisconnectController(int32_t id) {
+    gamepad.Disconnect(id);
+    PostControllerKeyUps();
+}
+
+void HeadlessBackend::SetControllerControl(int32_t id, PadControl control, bool down) {
+    gamepad.SetControl(id, control, down);
+    PostControllerKeyUps();
+}
+
+void HeadlessBackend::SetControllerStickX(int32_t id, int32_t value) {
+    gamepad.SetStickX(id, value);
+    PostControllerKeyUps();
+}
+
+void HeadlessBackend::PostControllerKeyUps() {
+    int keyCode = 0;
+    while (gamepad.TakeKeyUp(keyCode)) {
+        PlatformEvent event;
+        event.type = PlatformEvent::KeyUp;
+        event.key = keyCode;
+        PushEvent(event);
+    }
+}
+
 void HeadlessBackend::GetDesktopSize(int& width, int& height) {
     width = desktopWidth;
     height = desktopHeight;
@@ -153,6 +183,7 @@ bool HeadlessBackend::ReadKeys(uint8_t out[256]) {
         return false;
     }
     std::memcpy(out, keys, 256);
+    gamepad.AddKeys(out);
     return true;
 }
 

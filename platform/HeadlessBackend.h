@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Backend.h"
+#include "platform/Gamepad.h"
 #include "platform/Surface.h"
 
 // The platform of the tests: nothing reaches a real screen, speaker or keyboard. Its clock moves
@@ -39,6 +40,12 @@ public:
     void CloseWindow();
     // Moves the clock on by the given microseconds, rendering the sound of that time.
     void Advance(uint64_t microseconds);
+    // Game controllers: their keys join the keyboard's, and the keys they let go arrive as key-up
+    // events, as on the real platform.
+    void ConnectController(int32_t id);
+    void DisconnectController(int32_t id);
+    void SetControllerControl(int32_t id, PadControl control, bool down);
+    void SetControllerStickX(int32_t id, int32_t value);
 
     // --- what a test reads ---
     // The picture on the screen now.
@@ -90,6 +97,7 @@ public:
     int cursorY;
     bool cursorVisible;
     std::deque<PlatformEvent> events;
+    Gamepad gamepad;
     std::vector<MessageBoxRecord> messageBoxes;
     std::vector<ShownImage> shownImages;
     Surface screen;
@@ -106,4 +114,7 @@ public:
     int sampleRate;
     uint64_t framesRendered;
     std::vector<int16_t> audio;  // stereo, interleaved
+
+private:
+    void PostControllerKeyUps();
 };

@@ -1,5 +1,8 @@
 #include "platform/SdlBackend.h"
 
+#include <SDL_opengl.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -39,12 +42,86 @@ SDL_Surface* LoadIcon() {
     return icon;
 }
 
+// Whether the renderer draws on a graphics processor. SDL counts Mesa's software rasterisers
+// (llvmpipe, softpipe) as accelerated OpenGL; there the doubling-up pass halved the frame rate.
+bool DrawsOnGraphicsProcessor(SDL_Renderer* renderer) {
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || (info.flags & SDL_RENDERER_ACCELERATED) == 0)
+        return false;
+    if (std::strncmp(info.name, "opengl", 6) != 0) return true;
+    using GetStringFunction = const GLubyte*(GLAPIENTRY*)(GLenum);
+    auto getString = reinterpret_cast<GetStringFunction>(SDL_GL_GetProcAddress("glGetString"));
+    const GLubyte* name = getString != nullptr ? getString(GL_RENDERER) : nullptr;
+    if (name == nullptr) return true;
+    const char* text = reinterpret_cast<const char*>(name);
+    for (const char* software : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"}) {
+        if (std::strstr(text, software) != nullptr) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool WindowModeChord::KeyDown(int keyCode, bool altHeld, bool repeat) {
+    // A repeat, or a second press reported without a release between, switches nothing.
+    if (keyCode != DIK_RETURN || !altHeld || repeat || returnSwallowed) return false;
+    returnSwallowed = true;
+    return true;
+}
+
+bool WindowModeChord::KeyUp(int keyCode) {
+    if (keyCode != DIK_RETURN || !returnSwallowed) return true;
+    returnSwallowed = false;
+    return false;
+}
+
+void WindowModeChord::Filter(uint8_t keys[256]) const {
+    const bool altHeld = ((keys[DIK_LMENU] | keys[DIK_RMENU]) & 0x80) != 0;
+    if (returnSwallowed || altHeld) keys[DIK_RETURN] = 0;
+}
+
+void WindowedSize(int usableWidth, int usableHeight, int logicalWidth, int logicalHeight,
+                  int& width, int& height) {
+    const int scale =
+        std::max(1, std::min(usableWidth / logicalWidth, usableHeight / logicalHeight));
+    width = logicalWidth * scale;
+    height = logicalHeight * scale;
+    if (width <= usableWidth && height <= usableHeight) return;
+    if (static_cast<long>(usableWidth) * logicalHeight <=
+        static_cast<long>(usableHeight) * logicalWidth) {
+        width = usableWidth;
+        height = static_cast<int>(static_cast<long>(usableWidth) * logicalHeight / logicalWidth);
+    } else {
+        height = usableHeight;
+        width = static_cast<int>(static_cast<long>(usableHeight) * logicalWidth / logicalHeight);
+    }
+}
+
+ScalePlan PlanScaling(int outputWidth, int outputHeight, int logicalWidth, int logicalHeight) {
+    // The picture scales by the smaller of the two ratios (the other side gets bars), kept as a
+    // fraction so that whole multiples are recognised exactly.
+    long numerator = outputWidth;
+    long denominator = logicalWidth;
+    if (static_cast<long>(outputHeight) * logicalWidth <
+        static_cast<long>(outputWidth) * logicalHeight) {
+        numerator = outputHeight;
+        denominator = logicalHeight;
+    }
+    if (numerator <= 0 || denominator <= 0 || numerator % denominator == 0) return {1, false};
+    if (numerator < denominator) return {1, true};
+    return {static_cast<int>(numerator / denominator + 1), true};
+}
 
 SdlBackend::SdlBackend()
     : window(nullptr),
       renderer(nullptr),
       texture(nullptr),
+      prescaled(nullptr),
+      prescaledFactor(0),
+      prescaleAffordable(false),
+      pictureShown(false),
+      fullscreen(false),
+      windowedSizeChosen(false),
       audioDevice(0),
       logicalWidth(800),
       logicalHeight(600),
@@ -54,6 +131,8 @@ SdlBackend::SdlBackend()
 SdlBackend::~SdlBackend() {
     CloseAudio();
     CloseMainWindow();
+    for (SDL_GameController* controller : controllers) SDL_GameControllerClose(controller);
+    controllers.clear();
     SDL_Quit();
 }
 
@@ -73,10 +152,18 @@ bool SdlBackend::CreateMainWindow(const char* title, int x, int y, int width, in
         std::fprintf(stderr, "The Flurber: no display: %s\n", SDL_GetError());
         return false;
     }
-    window = SDL_CreateWindow(title, x, y, width, height, SDL_WINDOW_SHOWN);
+    window = SDL_CreateWindow(title, x, y, width, height,
+                              SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (window == nullptr) {
         std::fprintf(stderr, "The Flurber: cannot open a window: %s\n", SDL_GetError());
         return false;
+    }
+    SDL_SetWindowMinimumSize(window, 200, 150);
+    // Controllers are optional: without them the keyboard plays alone. Those already plugged in
+    // are reported as added, like the ones plugged in later.
+    if (SDL_WasInit(SDL_INIT_GAMECONTROLLER) == 0 &&
+        SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
+        std::fprintf(stderr, "The Flurber: no game controllers (%s)\n", SDL_GetError());
     }
     if (SDL_Surface* icon = LoadIcon()) {
         SDL_SetWindowIcon(window, icon);
@@ -89,7 +176,7 @@ bool SdlBackend::TakeOverDisplay(int width, int height) {
     if (window == nullptr) return false;
     logicalWidth = width;
     logicalHeight = height;
-    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    fullscreen = SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
 
     // Vsync only helps where the screen refreshes at 60 Hz; elsewhere the clock paces the frames.
     SDL_DisplayMode mode;
@@ -103,6 +190,7 @@ bool SdlBackend::TakeOverDisplay(int width, int height) {
         std::fprintf(stderr, "The Flurber: cannot draw to the window: %s\n", SDL_GetError());
         return false;
     }
+    prescaleAffordable = DrawsOnGraphicsProcessor(renderer);
     SDL_RenderSetLogicalSize(renderer, width, height);
     texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
                                 width, height);
@@ -119,9 +207,69 @@ bool SdlBackend::TakeOverDisplay(int width, int height) {
 void SdlBackend::ShowImage(const Surface& image) {
     if (renderer == nullptr || texture == nullptr) return;
     SDL_UpdateTexture(texture, nullptr, image.pixels.data(), image.width * 4);
+    pictureShown = true;
+    Present();
+}
+
+void SdlBackend::Present() {
+    if (renderer == nullptr || texture == nullptr) return;
+    int outputWidth = 0;
+    int outputHeight = 0;
+    SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight);
+    ScalePlan plan = PlanScaling(outputWidth, outputHeight, logicalWidth, logicalHeight);
+    if (plan.prescale > 1 && !prescaleAffordable) plan = {1, false};
+    SDL_Texture* picture = texture;
+    SDL_SetTextureScaleMode(
+        texture, plan.smooth && plan.prescale == 1 ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+    if (plan.prescale > 1) {
+        // Without a render target the picture goes up by nearest pixels: sharp, if less even.
+        if (SDL_Texture* target = PrescaledPicture(plan.prescale)) {
+            SDL_SetRenderTarget(renderer, target);
+            SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+            SDL_SetRenderTarget(renderer, nullptr);
+            picture = target;
+        }
+    }
+    // The logical size letterboxes the copy and keeps the mouse in picture coordinates.
     SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+    SDL_RenderCopy(renderer, picture, nullptr, nullptr);
     SDL_RenderPresent(renderer);
+}
+
+SDL_Texture* SdlBackend::PrescaledPicture(int factor) {
+    // A factor that failed once is not tried again on every frame.
+    if (factor == prescaledFactor) return prescaled;
+    if (prescaled != nullptr) SDL_DestroyTexture(prescaled);
+    prescaled = nullptr;
+    prescaledFactor = factor;
+    if (SDL_RenderTargetSupported(renderer) == SDL_FALSE) return nullptr;
+    prescaled = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_TARGET,
+                                  logicalWidth * factor, logicalHeight * factor);
+    if (prescaled != nullptr) SDL_SetTextureScaleMode(prescaled, SDL_ScaleModeLinear);
+    return prescaled;
+}
+
+void SdlBackend::ToggleFullscreen() {
+    if (window == nullptr) return;
+    if (!fullscreen) {
+        fullscreen = SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+        return;
+    }
+    if (SDL_SetWindowFullscreen(window, 0) != 0) return;
+    fullscreen = false;
+    if (windowedSizeChosen) return;
+    // The first time, the window gets its size and is centred; later switches keep whatever size
+    // and place the player gave it.
+    const int display = std::max(0, SDL_GetWindowDisplayIndex(window));
+    SDL_Rect usable{0, 0, logicalWidth, logicalHeight};
+    SDL_GetDisplayUsableBounds(display, &usable);
+    int width = logicalWidth;
+    int height = logicalHeight;
+    WindowedSize(usable.w, usable.h, logicalWidth, logicalHeight, width, height);
+    SDL_SetWindowSize(window, width, height);
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(display),
+                          SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+    windowedSizeChosen = true;
 }
 
 void SdlBackend::PaceFrame() {
@@ -200,19 +348,146 @@ bool SdlBackend::Translate(const SDL_Event& sdlEvent, PlatformEvent& event) {
     }
 }
 
-bool SdlBackend::PollEvent(PlatformEvent& event) {
-    SDL_Event sdlEvent;
-    while (SDL_PollEvent(&sdlEvent) != 0) {
-        if (Translate(sdlEvent, event)) return true;
+void SdlBackend::Handle(const SDL_Event& sdlEvent) {
+    switch (sdlEvent.type) {
+        case SDL_KEYDOWN:
+            if (chord.KeyDown(KeyCodeFromScancode(sdlEvent.key.keysym.scancode),
+                              (sdlEvent.key.keysym.mod & KMOD_ALT) != 0,
+                              sdlEvent.key.repeat != 0)) {
+                ToggleFullscreen();
+            }
+            return;
+        case SDL_KEYUP:
+            if (!chord.KeyUp(KeyCodeFromScancode(sdlEvent.key.keysym.scancode))) return;
+            break;
+        case SDL_CONTROLLERDEVICEADDED:
+        case SDL_CONTROLLERDEVICEREMOVED:
+        case SDL_CONTROLLERBUTTONDOWN:
+        case SDL_CONTROLLERBUTTONUP:
+        case SDL_CONTROLLERAXISMOTION:
+            HandleController(sdlEvent);
+            return;
+        case SDL_WINDOWEVENT:
+            switch (sdlEvent.window.event) {
+                case SDL_WINDOWEVENT_FOCUS_LOST:
+                    gamepad.SetFocused(false);
+                    TakeControllerKeyUps();
+                    break;
+                case SDL_WINDOWEVENT_FOCUS_GAINED:
+                    gamepad.SetFocused(true);
+                    break;
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                case SDL_WINDOWEVENT_EXPOSED:
+                    // No frames run while the window is inactive: keep the last one on show.
+                    if (pictureShown &&
+                        (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) == 0) {
+                        Present();
+                    }
+                    break;
+                default:
+                    break;
+            }
+            break;
+        default:
+            break;
     }
-    return false;
+    PlatformEvent event;
+    if (Translate(sdlEvent, event)) pending.push_back(event);
+}
+
+void SdlBackend::HandleController(const SDL_Event& sdlEvent) {
+    switch (sdlEvent.type) {
+        case SDL_CONTROLLERDEVICEADDED:
+            OpenController(sdlEvent.cdevice.which);
+            break;
+        case SDL_CONTROLLERDEVICEREMOVED:
+            CloseController(sdlEvent.cdevice.which);
+            break;
+        case SDL_CONTROLLERBUTTONDOWN:
+        case SDL_CONTROLLERBUTTONUP: {
+            PadControl control = PadControlCount;
+            switch (sdlEvent.cbutton.button) {
+                case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
+                    control = PadLeft;
+                    break;
+                case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
+                    control = PadRight;
+                    break;
+                case SDL_CONTROLLER_BUTTON_A:
+                    control = PadA;
+                    break;
+                case SDL_CONTROLLER_BUTTON_START:
+                    control = PadStart;
+                    break;
+                case SDL_CONTROLLER_BUTTON_BACK:
+                    control = PadBack;
+                    break;
+                default:
+                    break;
+            }
+            gamepad.SetControl(sdlEvent.cbutton.which, control,
+                               sdlEvent.type == SDL_CONTROLLERBUTTONDOWN);
+            break;
+        }
+        case SDL_CONTROLLERAXISMOTION:
+            if (sdlEvent.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX) {
+                gamepad.SetStickX(sdlEvent.caxis.which, sdlEvent.caxis.value);
+            }
+            break;
+        default:
+            break;
+    }
+    TakeControllerKeyUps();
+}
+
+void SdlBackend::TakeControllerKeyUps() {
+    int keyCode = 0;
+    while (gamepad.TakeKeyUp(keyCode)) {
+        PlatformEvent event;
+        event.type = PlatformEvent::KeyUp;
+        event.key = keyCode;
+        pending.push_back(event);
+    }
+}
+
+void SdlBackend::OpenController(int deviceIndex) {
+    if (SDL_IsGameController(deviceIndex) == SDL_FALSE) return;
+    const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(deviceIndex);
+    // Controllers present at start-up can be reported twice.
+    if (SDL_GameControllerFromInstanceID(id) != nullptr) return;
+    SDL_GameController* controller = SDL_GameControllerOpen(deviceIndex);
+    if (controller == nullptr) return;
+    controllers.push_back(controller);
+    gamepad.Connect(SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controller)));
+}
+
+void SdlBackend::CloseController(SDL_JoystickID id) {
+    for (auto it = controllers.begin(); it != controllers.end(); ++it) {
+        if (SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(*it)) == id) {
+            SDL_GameControllerClose(*it);
+            controllers.erase(it);
+            break;
+        }
+    }
+    gamepad.Disconnect(id);
+}
+
+bool SdlBackend::PollEvent(PlatformEvent& event) {
+    // Everything SDL has is taken at once, so that the keyboard state read during the next frame
+    // never shows a key whose event (the window-mode chord) has not been seen yet.
+    SDL_Event sdlEvent;
+    while (SDL_PollEvent(&sdlEvent) != 0) Handle(sdlEvent);
+    if (pending.empty()) return false;
+    event = pending.front();
+    pending.pop_front();
+    return true;
 }
 
 bool SdlBackend::WaitEvent(PlatformEvent& event) {
     SDL_Event sdlEvent;
     // A timeout keeps the loop alive for a window manager that never reports focus back.
-    if (SDL_WaitEventTimeout(&sdlEvent, 100) == 0) return false;
-    return Translate(sdlEvent, event);
+    if (pending.empty() && SDL_WaitEventTimeout(&sdlEvent, 100) != 0) Handle(sdlEvent);
+    return PollEvent(event);
 }
 
 bool SdlBackend::ReadKeys(uint8_t keys[256]) {
@@ -225,6 +500,8 @@ bool SdlBackend::ReadKeys(uint8_t keys[256]) {
         const int code = KeyCodeFromScancode(static_cast<SDL_Scancode>(scancode));
         if (code > 0 && code < 256) keys[code] = 0x80;
     }
+    chord.Filter(keys);
+    gamepad.AddKeys(keys);
     return true;
 }
 
@@ -287,6 +564,10 @@ void SdlBackend::UnlockAudio() {
 }
 
 void SdlBackend::CloseMainWindow() {
+    if (prescaled != nullptr) SDL_DestroyTexture(prescaled);
+    prescaled = nullptr;
+    prescaledFactor = 0;
+    pictureShown = false;
     if (texture != nullptr) SDL_DestroyTexture(texture);
     texture = nullptr;
     if (renderer != nullptr) SDL_DestroyRenderer(renderer);

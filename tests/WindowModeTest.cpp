@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/KeyCodes.h"
+#include "platform/SdlBackend.h"
+
+namespace {
+
+// A keyboard snapshot with the given keys down, passed through the chord's filter.
+std::vector<int> Filtered(const WindowModeChord& chord, std::vector<int> down) {
+    uint8_t keys[256] = {};
+    for (int code : down) keys[code] = 0x80;
+    chord.Filter(keys);
+    std::vector<int> left;
+    for (int code = 0; code < 256; ++code) {
+        if (keys[code] != 0) left.push_back(code);
+    }
+    return left;
+}
+
+using Keys = std::vector<int>;
+
+TEST(WindowModeChord, AltReturnSwitchesAndItsReturnNeverReachesTheGame) {
+    WindowModeChord chord;
+    EXPECT_TRUE(chord.KeyDown(DIK_RETURN, true, false));
+    // Held with Alt, then held alone after Alt is let go: never in the snapshot.
+    EXPECT_EQ((Keys{DIK_LMENU}), Filtered(chord, {DIK_LMENU, DIK_RETURN}));
+    EXPECT_EQ((Keys{DIK_S}), Filtered(chord, {DIK_RETURN, DIK_S}));
+    EXPECT_FALSE(chord.KeyDown(DIK_RETURN, true, true)) << "a repeat switches nothing";
+    EXPECT_FALSE(chord.KeyDown(DIK_RETURN, false, false)) << "nor a press with no release between";
+    EXPECT_FALSE(chord.KeyUp(DIK_RETURN)) << "its release sends no key-up";
+    EXPECT_EQ((Keys{DIK_RETURN}), Filtered(chord, {DIK_RETURN})) << "a new Return counts";
+
+    // As often as wanted, with either Alt.
+    EXPECT_TRUE(chord.KeyDown(DIK_RETURN, true, false));
+    EXPECT_FALSE(chord.KeyUp(DIK_RETURN));
+    EXPECT_TRUE(chord.KeyDown(DIK_RETURN, true, false));
+    EXPECT_EQ((Keys{DIK_RMENU}), Filtered(chord, {DIK_RMENU, DIK_RETURN}));
+    EXPECT_FALSE(chord.KeyUp(DIK_RETURN));
+}
+
+TEST(WindowModeChord, EveryOtherKeyAndCombinationIsLeftAlone) {
+    WindowModeChord chord;
+    EXPECT_FALSE(chord.KeyDown(DIK_RETURN, false, false)) << "Return alone restarts the room";
+    EXPECT_EQ((Keys{DIK_RETURN}), Filtered(chord, {DIK_RETURN}));
+    EXPECT_FALSE(chord.KeyDown(DIK_RETURN, true, true)) << "Alt pressed while Return repeats";
+    EXPECT_TRUE(chord.KeyUp(DIK_RETURN));
+    for (int code : {DIK_S, DIK_NUMPADENTER, DIK_SPACE, DIK_ESCAPE, DIK_LEFT}) {
+        EXPECT_FALSE(chord.KeyDown(code, true, false)) << "Alt with key " << code;
+        EXPECT_TRUE(chord.KeyUp(code)) << "key " << code;
+    }
+    EXPECT_EQ((Keys{DIK_S, DIK_LMENU, DIK_SPACE, DIK_LEFT}),
+              Filtered(chord, {DIK_LMENU, DIK_S, DIK_SPACE, DIK_LEFT}));
+}
+
+TEST(WindowSize, LargestWholeMultipleThatFitsTheUsableArea) {
+    struct Case {
+        int usableWidth;
+        int usableHeight;
+        int width;
+        int height;
+    };
+    const Case cases[] = {
+        {1920, 1040, 800, 600},    // a 1080p desktop with a panel
+        {1600, 1200, 1600, 1200},  // exactly twice
+        {1599, 1200, 800, 600},
+        {1600, 1199, 800, 600},
+        {2560, 1400, 1600, 1200},
+        {3840, 2100, 2400, 1800},
+        {800, 600, 800, 600},
+        // Too small even for 1x: the largest 4:3 size that fits.
+        {1024, 560, 746, 560},
+        {640, 600, 640, 480},
+    };
+    for (const Case& c : cases) {
+        int width = 0;
+        int height = 0;
+        WindowedSize(c.usableWidth, c.usableHeight, 800, 600, width, height);
+        EXPECT_EQ(c.width, width) << c.usableWidth << "x" << c.usableHeight;
+        EXPECT_EQ(c.height, height) << c.usableWidth << "x" << c.usableHeight;
+    }
+}
+
+TEST(WindowSize, ScalingIsPlainAtWholeMultiplesAndEvenedOutBetweenThem) {
+    struct Case {
+        int outputWidth;
+        int outputHeight;
+        int prescale;
+        bool smooth;
+    };
+    const Case cases[] = {
+        {800, 600, 1, false},
+        {1600, 1200, 1, false},
+        {2400, 1800, 1, false},
+        // A whole multiple with bars on one side.
+        {1600, 1250, 1, false},
+        {1700, 1200, 1, false},
+        {3840, 1800, 1, false},
+        // Between multiples: up to the next whole multiple, then smoothly down.
+        {1920, 1080, 2, true},
+        {1400, 800, 2, true},
+        {2560, 1440, 3, true},
+        {2400, 1799, 3, true},
+        {801, 601, 2, true},
+        // Smaller than the picture.
+        {640, 480, 1, true},
+        {400, 300, 1, true},
+    };
+    for (const Case& c : cases) {
+        const ScalePlan plan = PlanScaling(c.outputWidth, c.outputHeight, 800, 600);
+        EXPECT_EQ(c.prescale, plan.prescale) << c.outputWidth << "x" << c.outputHeight;
+        EXPECT_EQ(c.smooth, plan.smooth) << c.outputWidth << "x" << c.outputHeight;
+    }
+}
+
+// The real platform on SDL's dummy video driver, with key events as X11 would send them.
+class SdlWindowMode : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+        ASSERT_TRUE(backend.CreateMainWindow("The Flurber", 0, 0, 400, 300));
+        ASSERT_TRUE(backend.TakeOverDisplay(800, 600));
+        ASSERT_TRUE(IsFullScreen());
+    }
+
+    void Key(Uint32 type, SDL_Scancode scancode, Uint16 mod, bool repeat = false) {
+        SDL_Event event;
+        SDL_zero(event);
+        event.type = type;
+        event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        event.key.repeat = repeat ? 1 : 0;
+        event.key.keysym.scancode = scancode;
+        event.key.keysym.mod = mod;
+        event.key.windowID = SDL_GetWindowID(backend.window);
+        SDL_PushEvent(&event);
+    }
+
+    Keys KeyUps() {
+        Keys ups;
+        PlatformEvent event;
+        while (backend.PollEvent(event)) {
+            if (event.type == PlatformEvent::KeyUp) ups.push_back(event.key);
+        }
+        return ups;
+    }
+
+    bool IsFullScreen() {
+        return (SDL_GetWindowFlags(backend.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) ==
+               SDL_WINDOW_FULLSCREEN_DESKTOP;
+    }
+
+    SdlBackend backend;
+};
+
+TEST_F(SdlWindowMode, AltReturnSwitchesBackAndForthWithoutAKeyUp) {
+    Key(SDL_KEYDOWN, SDL_SCANCODE_LALT, KMOD_LALT);
+    Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN, KMOD_LALT);
+    Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN, KMOD_LALT, true);
+    EXPECT_EQ(Keys{}, KeyUps());
+    EXPECT_FALSE(IsFullScreen());
+    EXPECT_FALSE(backend.fullscreen);
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(backend.window, &width, &height);
+    EXPECT_EQ(800, width);
+    EXPECT_EQ(600, height);
+    EXPECT_TRUE(SDL_GetWindowFlags(backend.window) & SDL_WINDOW_RESIZABLE);
+
+    Key(SDL_KEYUP, SDL_SCANCODE_LALT, KMOD_NONE);
+    Key(SDL_KEYUP, SDL_SCANCODE_RETURN, KMOD_NONE);
+    EXPECT_EQ(Keys{DIK_LMENU}, KeyUps()) << "Alt's key-up goes on, Return's does not";
+
+    Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN, KMOD_RALT);
+    Key(SDL_KEYUP, SDL_SCANCODE_RETURN, KMOD_RALT);
+    EXPECT_EQ(Keys{}, KeyUps());
+    EXPECT_TRUE(IsFullScreen());
+
+    // Return alone and S with Alt are keys like any other.
+    Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN, KMOD_NONE);
+    Key(SDL_KEYUP, SDL_SCANCODE_RETURN, KMOD_NONE);
+    Key(SDL_KEYDOWN, SDL_SCANCODE_S, KMOD_LALT);
+    Key(SDL_KEYUP, SDL_SCANCODE_S, KMOD_LALT);
+    EXPECT_EQ((Keys{DIK_RETURN, DIK_S}), KeyUps());
+    EXPECT_TRUE(IsFullScreen());
+}
+
+}  // namespace
