@@ -13,6 +13,7 @@
 #include "platform/KeyCodes.h"
 #include "platform/SdlBackend.h"
 #include "tests/support/HeadlessSession.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
@@ -214,19 +215,7 @@ TEST_F(ControllerSnapshot, ControllerKeysJoinTheKeyboards) {
 }
 
 // The whole program: the release of A reaches the game as the release of S does.
-class ControllerProgramRun : public ::testing::Test {
-protected:
-    void SetUp() override { activeBackend = &backend; }
-    void TearDown() override { activeBackend = nullptr; }
-
-    int Run() {
-        WorkingDirectory inFolder(folder.path);
-        return RunProgram();
-    }
-
-    HeadlessBackend backend;
-    TemporaryFolder folder;
-};
+using ControllerProgramRun = ProgramRunTest;
 
 TEST_F(ControllerProgramRun, ReleaseOfARearmsTheStrokeAndOtherButtonsDoNot) {
     int32_t armedAfterPress = -1;

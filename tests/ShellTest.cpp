@@ -8,24 +8,13 @@
 #include "platform/KeyCodes.h"
 #include "platform/System.h"
 #include "tests/support/HeadlessSession.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
 
 // The whole program on a headless platform, in an empty folder (no pictures, no music).
-class ProgramRun : public ::testing::Test {
-protected:
-    void SetUp() override { activeBackend = &backend; }
-    void TearDown() override { activeBackend = nullptr; }
-
-    int Run() {
-        WorkingDirectory inFolder(folder.path);
-        return RunProgram();
-    }
-
-    HeadlessBackend backend;
-    TemporaryFolder folder;
-};
+using ProgramRun = ProgramRunTest;
 
 TEST_F(ProgramRun, OpensItsWindowCentredAndTakesOverTheDisplay) {
     backend.desktopWidth = 1280;
