@@ -1,5 +1,7 @@
 #include "app/Program.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <ctime>
 
@@ -51,6 +53,10 @@ void UpdateFrame() {
 }
 
 int RunProgram() {
+    // glibc raises its mmap threshold after the first large picture is freed; room pictures then
+    // land on the heap and fragment it, and memory creeps up from game to game. A fixed threshold
+    // keeps every large picture in its own mapping, returned whole when it is released.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     ResetShellValues();
     ResetSystemState();
     int desktopWidth = 0;

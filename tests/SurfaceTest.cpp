@@ -42,6 +42,34 @@ TEST(SurfaceBlt, KeyedBlitLeavesOutExactlyPureGreen) {
     EXPECT_EQ(TransparentColor, target.Pixel(0, 0));
 }
 
+TEST(SurfaceBlt, KeyedBlitOfLongRowsMatchesPixelByPixel) {
+    // Long rows go through the block-wise copy: transparent runs, opaque runs and lone pixels at
+    // every offset, against the rule applied one pixel at a time.
+    constexpr int Width = 203;
+    constexpr int Height = 7;
+    Surface picture(Width, Height);
+    uint32_t seed = 12345;
+    for (uint32_t& p : picture.pixels) {
+        seed = seed * 1103515245u + 12345u;
+        const uint32_t roll = (seed >> 16) % 4;
+        p = roll < 2 ? TransparentColor : (roll == 2 ? NearGreen : (seed & 0xFFFFFF));
+    }
+    for (int x = 40; x < 90; ++x) picture.SetPixel(x, 3, TransparentColor);
+    Surface target(Width + 10, Height);
+    target.ColorFill(Blue);
+    const Rect dest{7, 0, 7 + Width, Height};
+    ASSERT_EQ(BltOk, target.Blt(&dest, &picture, nullptr, BltKeySrc));
+    for (int y = 0; y < Height; ++y) {
+        for (int x = 0; x < Width; ++x) {
+            const uint32_t source = picture.Pixel(x, y);
+            ASSERT_EQ(source == TransparentColor ? Blue : source, target.Pixel(x + 7, y))
+                << x << "," << y;
+        }
+        EXPECT_EQ(Blue, target.Pixel(6, y));
+        EXPECT_EQ(Blue, target.Pixel(Width + 7, y));
+    }
+}
+
 TEST(SurfaceBlt, RectangleReachingOutsideFailsWholeAndCutOneDrawsTheVisiblePart) {
     Surface target(100, 10);
     target.ColorFill(Blue);
