@@ -28,7 +28,8 @@ public:
     virtual bool TakeOverDisplay(int width, int height) = 0;
     // Shows the picture on the screen now.
     virtual void ShowImage(const Surface& image) = 0;
-    // Waits until at least one frame time has passed since the previous call.
+    // Called by a flip before it shows its picture: that picture goes out no sooner than one frame
+    // time after the previous flip's.
     virtual void PaceFrame() = 0;
     // Told after a flipped frame has been shown.
     virtual void FrameFlipped() {}

@@ -126,7 +126,8 @@ SdlBackend::SdlBackend()
       logicalWidth(800),
       logicalHeight(600),
       vsyncAt60(false),
-      lastFrameCounter(0) {}
+      lastFrameCounter(0),
+      framePending(false) {}
 
 SdlBackend::~SdlBackend() {
     CloseAudio();
@@ -233,6 +234,10 @@ void SdlBackend::Present() {
     // The logical size letterboxes the copy and keeps the mouse in picture coordinates.
     SDL_RenderClear(renderer);
     SDL_RenderCopy(renderer, picture, nullptr, nullptr);
+    if (framePending) {
+        WaitForFrameTime();
+        framePending = false;
+    }
     SDL_RenderPresent(renderer);
 }
 
@@ -273,6 +278,12 @@ void SdlBackend::ToggleFullscreen() {
 }
 
 void SdlBackend::PaceFrame() {
+    // The wait itself comes in Present, right before the picture goes out, so that the time the
+    // upload and the copy take does not make the moments of presentation uneven.
+    framePending = true;
+}
+
+void SdlBackend::WaitForFrameTime() {
     const Uint64 frequency = SDL_GetPerformanceFrequency();
     const Uint64 period = static_cast<Uint64>(frequency / FramesPerSecond);
     if (lastFrameCounter != 0) {

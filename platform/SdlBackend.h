@@ -90,6 +90,7 @@ public:
     int logicalHeight;
     bool vsyncAt60;
     Uint64 lastFrameCounter;
+    bool framePending;  // a flip asked for pacing: its picture waits for its moment
 
     WindowModeChord chord;
     Gamepad gamepad;
@@ -110,4 +111,5 @@ private:
     SDL_Texture* PrescaledPicture(int factor);
     // Draws the screen texture into the window, scaled, and shows it.
     void Present();
+    void WaitForFrameTime();
 };
