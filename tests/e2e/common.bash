@@ -2,7 +2,12 @@
 # manager, the real game in it driven by xdotool, and screenshots probed in the game's own 800 x 600
 # coordinates, mapped onto the letterboxed full-screen window.
 # Usage from a script: source common.bash <path-to-flurber> <run-dir>
+# Set E2E_SCREEN (default 1024x768) for another screen size, and E2E_NEEDS_PACK=0 for a script that
+# also runs without the asset pack.
 set -euo pipefail
+
+E2E_SCREEN=${E2E_SCREEN:-1024x768}
+E2E_NEEDS_PACK=${E2E_NEEDS_PACK:-1}
 
 FLURBER=$(readlink -f "$1")
 RUN_DIR=$(readlink -f "$2")
@@ -14,11 +19,12 @@ SCALE=1
 ORIGIN_X=0
 ORIGIN_Y=0
 
-for tool in Xvfb openbox xdotool wmctrl import convert compare; do
+for tool in Xvfb openbox xdotool xwininfo wmctrl import convert compare; do
     command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
 done
 [ -x "$FLURBER" ] || { echo "no game binary at $FLURBER" >&2; exit 1; }
-[ -f "$RUN_DIR/Graphics/MenuBG.bmp" ] || { echo "no asset pack in $RUN_DIR" >&2; exit 1; }
+[ "$E2E_NEEDS_PACK" = 0 ] || [ -f "$RUN_DIR/Graphics/MenuBG.bmp" ] ||
+    { echo "no asset pack in $RUN_DIR" >&2; exit 1; }
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/flurber-e2e.XXXXXX")
 
 stop_pid() {
@@ -65,7 +71,7 @@ wait_for() {
 }
 
 start_display() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN}x24" -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
     XVFB_PID=$!
     wait_for 15 test -s "$WORK/display" || fail "Xvfb did not start"
     DISPLAY=":$(head -n1 "$WORK/display")"

@@ -4,74 +4,12 @@
 # Arguments: <path-to-flurber> <run-dir>
 set -euo pipefail
 
-FLURBER=$(readlink -f "$1")
-RUN_DIR=$(readlink -f "$2")
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/flurber-window.XXXXXX")
 SCREEN_WIDTH=1920
 SCREEN_HEIGHT=1080
-XVFB_PID=
-OPENBOX_PID=
-GAME_PID=
-WINDOW=
-
-for tool in Xvfb openbox xdotool xwininfo wmctrl; do
-    command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
-done
-[ -x "$FLURBER" ] || { echo "no game binary at $FLURBER" >&2; exit 1; }
-
-stop_pid() {
-    local pid=$1
-    [ -n "$pid" ] || return 0
-    kill "$pid" 2>/dev/null || return 0
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || return 0; sleep 0.1; done
-    kill -9 "$pid" 2>/dev/null || true
-}
-
-cleanup() {
-    local status=$?
-    stop_pid "$GAME_PID"
-    stop_pid "$OPENBOX_PID"
-    stop_pid "$XVFB_PID"
-    if [ "$status" -ne 0 ]; then
-        echo "logs kept in $WORK" >&2
-        [ -f "$WORK/flurber.log" ] && sed 's/^/flurber: /' "$WORK/flurber.log" >&2
-    else
-        rm -rf "$WORK"
-    fi
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-note() { echo "-- $*"; }
-
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local tries=$(($1 * 10))
-    shift
-    for _ in $(seq "$tries"); do
-        "$@" >/dev/null 2>&1 && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-start_display() {
-    Xvfb -displayfd 3 -screen 0 "${SCREEN_WIDTH}x${SCREEN_HEIGHT}x24" -nolisten tcp \
-        3>"$WORK/display" 2>"$WORK/xvfb.log" &
-    XVFB_PID=$!
-    wait_for 15 test -s "$WORK/display" || fail "Xvfb did not start"
-    export DISPLAY=":$(head -n1 "$WORK/display")"
-    # Without a window manager a full-screen window keeps its first size and clicks miss it.
-    openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
-    OPENBOX_PID=$!
-    wait_for 10 wmctrl -m || fail "openbox did not start"
-}
+E2E_SCREEN=${SCREEN_WIDTH}x${SCREEN_HEIGHT}
+E2E_NEEDS_PACK=0
+# shellcheck source=common.bash
+source "$(dirname "${BASH_SOURCE[0]}")/common.bash" "$@"
 
 # The size of the game's drawing area (the client window, without the frame): "WIDTHxHEIGHT".
 window_size() {
