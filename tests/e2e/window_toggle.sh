@@ -65,22 +65,6 @@ hold_escape() {
     xdotool keyup Escape
 }
 
-# Waits up to $1 seconds for the game to end; its exit code goes to GAME_EXIT ("running" if it
-# did not end).
-GAME_EXIT=
-wait_game_exit() {
-    GAME_EXIT=running
-    for _ in $(seq $(($1 * 10))); do
-        if ! kill -0 "$GAME_PID" 2>/dev/null; then
-            GAME_EXIT=0
-            wait "$GAME_PID" || GAME_EXIT=$?
-            GAME_PID=
-            return 0
-        fi
-        sleep 0.1
-    done
-}
-
 start_display
 
 note "first run: switching back and forth"
