@@ -80,14 +80,16 @@ void GameScreen::RunFrame() {
         return;
     }
 
-    ClearSurface(backBuffer);
     SetMusicTempo(static_cast<double>(tempo));
     HandleInput();
     // Whatever the controls did (menu, restart, room ended), this frame is drawn from the state as
     // it now stands.
 
     const Rect view{cameraX, 0, cameraX + ScreenWidth, ScreenHeight};
-    backBuffer->BltFast(0, 0, roomSurface, &view, BltFastNoColorKey);
+    // The room view covers the whole back buffer; only when it can't be drawn (no room picture)
+    // would anything of the cleared black show, so the clear is made only then.
+    if (backBuffer->BltFast(0, 0, roomSurface, &view, BltFastNoColorKey) != BltOk)
+        ClearSurface(backBuffer);
     DrawCountdown(backBuffer, secondsLeft);
 
     targetItem = garbage->Nearest(static_cast<int16_t>(cleaner->X() + CleanerSpriteWidth / 2));

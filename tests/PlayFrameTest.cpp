@@ -477,3 +477,21 @@ TEST_F(PlayFrameTest, ReturnSetsTheRoomUpAgainAndWithSpaceTheRoomEndsInTheSameFr
 }
 
 }  // namespace
+
+namespace {
+
+// Without a room picture the frame behind the pieces and the cleaner is black, not whatever the
+// back buffer held from two flips before.
+TEST(PlayFrameWithoutRoom, BackgroundIsBlack) {
+    GameHarness h;
+    ASSERT_TRUE(h.started);
+    h.StartFromMenu();
+    h.Pass();
+    ReleaseSurface(h.game->roomSurface);
+    h.OnlyPiece(1, 1000, 530);
+    for (int i = 0; i < 3; ++i) h.Pass();
+    EXPECT_EQ(0u, h.Screen().Pixel(5, 300));
+    EXPECT_EQ(0u, h.Screen().Pixel(795, 580));
+}
+
+}  // namespace
