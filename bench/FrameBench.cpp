@@ -38,19 +38,25 @@ void LayOutForty(GameScreen& game) {
     }
 }
 
+// Frames need the asset pack and started devices; says why a benchmark is skipped otherwise.
+bool ReadyToDraw(benchmark::State& state, const BenchSession& session) {
+    if (!AssetPackPresent()) {
+        state.SkipWithError("no asset pack in the run folder (build with -DFLURBER_ASSETS=ON)");
+        return false;
+    }
+    if (!session.started) {
+        state.SkipWithError("the devices did not start");
+        return false;
+    }
+    return true;
+}
+
 // One play frame: steps 4 to 13 of RunFrame (clear, tempo, controls, room view, countdown, 40
 // pieces with arrows and edge cuts, both layers of the cleaner, flip). "composed" leaves out the
 // headless platform's copy of the flipped frame into its stand-in screen; "shown" keeps it.
 void BM_PlayFrame(benchmark::State& state, bool shown) {
-    if (!AssetPackPresent()) {
-        state.SkipWithError("no asset pack in the run folder (build with -DFLURBER_ASSETS=ON)");
-        return;
-    }
     BenchSession session;
-    if (!session.started) {
-        state.SkipWithError("the devices did not start");
-        return;
-    }
+    if (!ReadyToDraw(state, session)) return;
     session.backend.copyToScreen = shown;
     theGame = new GameScreen();
     gameMode = ModePlaying;
@@ -75,15 +81,8 @@ BENCHMARK_CAPTURE(BM_PlayFrame, shown, true);
 // file, then background, three items and the button are drawn and flipped; "composed" and "shown"
 // as for the play frame.
 void BM_MenuFrame(benchmark::State& state, int cursorX, int cursorY, bool shown) {
-    if (!AssetPackPresent()) {
-        state.SkipWithError("no asset pack in the run folder (build with -DFLURBER_ASSETS=ON)");
-        return;
-    }
     BenchSession session;
-    if (!session.started) {
-        state.SkipWithError("the devices did not start");
-        return;
-    }
+    if (!ReadyToDraw(state, session)) return;
     session.backend.copyToScreen = shown;
     theGame = new GameScreen();
     theMenu = new MainMenu();
