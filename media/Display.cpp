@@ -17,6 +17,7 @@ void LoadBitmapSurface(const char* path, Surface*& slot) {
     lastResult = slot != nullptr ? 0 : -1;
     if (slot == nullptr) return;
     slot->pixels.swap(bitmap->pixels);
+    slot->PixelsChanged();
 }
 
 void ReleaseSurface(Surface*& slot) {

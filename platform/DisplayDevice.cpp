@@ -66,6 +66,8 @@ int32_t DisplayDevice::Flip() {
     if (primary->lost || backBuffer->lost) return BltSurfaceLost;
     activeBackend->PaceFrame();
     std::swap(primary->pixels, backBuffer->pixels);
+    primary->PixelsChanged();
+    backBuffer->PixelsChanged();
     activeBackend->ShowImage(*primary);
     activeBackend->FrameFlipped();
     return BltOk;

@@ -143,6 +143,7 @@ bool HeadlessBackend::TakeOverDisplay(int width, int height) {
 void HeadlessBackend::ShowImage(const Surface& image) {
     if (image.width != screen.width || image.height != screen.height) return;
     screen.pixels = image.pixels;
+    screen.PixelsChanged();
     ++imagesShown;
     if (keepImages) shownImages.push_back({image.pixels, Milliseconds(), false});
 }

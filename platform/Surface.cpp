@@ -20,6 +20,7 @@ bool RectInside(const Rect& r, int width, int height) {
 }
 
 void Surface::Drawn() {
+    opaqueSpans.Forget();
     if (drawnHook != nullptr) drawnHook(*this);
 }
 
@@ -60,6 +61,27 @@ KEYED_COPY_CLONES void CopyRowKeyed(uint32_t* __restrict dest, const uint32_t* _
     for (; i < count; ++i) dest[i] = KeyedPixel(dest[i], src[i]);
 }
 
+// The opaque spans of a keyed copy's source, worked out now if not yet known; null when testing
+// every pixel is the quicker way for this picture.
+const OpaqueSpans* SpansToCopy(const Surface& src) {
+    OpaqueSpans& spans = src.opaqueSpans;
+    if (!spans.known) spans.Find(src.pixels.data(), src.width, src.height);
+    return spans.worthUsing ? &spans : nullptr;
+}
+
+// Copies the parts of one source row's opaque spans that fall within columns [left, right), dest
+// standing for column left.
+void CopyRowSpans(uint32_t* dest, const uint32_t* srcRow, const OpaqueSpan* span,
+                  const OpaqueSpan* end, int left, int right) {
+    for (; span != end && span->right <= left; ++span) {
+    }
+    for (; span != end && span->left < right; ++span) {
+        const int from = std::max(span->left, left);
+        const int to = std::min(span->right, right);
+        CopyRow(dest + (from - left), srcRow + from, to - from);
+    }
+}
+
 void StretchRow(uint32_t* dest, int destWidth, const uint32_t* src, int srcWidth, bool keyed) {
     // 16.16 fixed point step through the source row (nearest pixel).
     const uint64_t step =
@@ -88,7 +110,17 @@ int32_t Surface::Blt(const Rect* destRect, const Surface* src, const Rect* srcRe
     if (destWidth == 0 || destHeight == 0 || srcWidth == 0 || srcHeight == 0) return BltOk;
     const bool keyed = (flags & BltKeySrc) != 0;
 
-    if (destWidth == srcWidth && destHeight == srcHeight && src != this) {
+    const bool sameSize = destWidth == srcWidth && destHeight == srcHeight;
+    const OpaqueSpans* spans = keyed && sameSize && src != this ? SpansToCopy(*src) : nullptr;
+    if (spans != nullptr) {
+        for (int y = 0; y < destHeight; ++y) {
+            const int sy = from.top + y;
+            const OpaqueSpan* first = spans->spans.data() + spans->rowStart[sy];
+            const OpaqueSpan* end = spans->spans.data() + spans->rowStart[sy + 1];
+            CopyRowSpans(Row(dest.top + y) + dest.left, src->Row(sy), first, end, from.left,
+                         from.right);
+        }
+    } else if (sameSize && src != this) {
         for (int y = 0; y < destHeight; ++y) {
             uint32_t* d = Row(dest.top + y) + dest.left;
             const uint32_t* s = src->Row(from.top + y) + from.left;
@@ -146,5 +178,6 @@ int32_t Surface::ColorFill(uint32_t color) {
 
 int32_t Surface::Restore() {
     lost = false;
+    opaqueSpans.Forget();
     return BltOk;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/OpaqueSpans.h"
 #include "platform/Rect.h"
 
 // Flags of Surface::Blt.
@@ -49,11 +50,18 @@ public:
 
     uint32_t Pixel(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
     void SetPixel(int x, int y, uint32_t value) {
+        opaqueSpans.Forget();
         pixels[static_cast<size_t>(y) * width + x] = value;
     }
-    uint32_t* Row(int y) { return pixels.data() + static_cast<size_t>(y) * width; }
+    // A row to write: whatever was worked out from the pixels is forgotten.
+    uint32_t* Row(int y) {
+        opaqueSpans.Forget();
+        return pixels.data() + static_cast<size_t>(y) * width;
+    }
     const uint32_t* Row(int y) const { return pixels.data() + static_cast<size_t>(y) * width; }
-    // Tells the owner of a visible surface that its pixels changed.
+    // Must follow any write to `pixels` made other than through SetPixel, Row or the blits.
+    void PixelsChanged() { opaqueSpans.Forget(); }
+    // Called after drawing: the pixels changed, and the owner of a visible surface is told.
     void Drawn();
 
     int width;
@@ -62,6 +70,9 @@ public:
     bool lost;
     // Set on the visible surface of the display: whatever is drawn on it is shown at once.
     SurfaceDrawnHook drawnHook;
+
+    // Worked out at the first keyed copy from this surface; a cache, hence mutable.
+    mutable OpaqueSpans opaqueSpans;
 
     // How many surfaces exist, to prove that reloading a picture does not pile them up.
     static int liveCount;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/Surface.h"
 
 namespace {
@@ -68,6 +70,95 @@ TEST(SurfaceBlt, KeyedBlitOfLongRowsMatchesPixelByPixel) {
         EXPECT_EQ(Blue, target.Pixel(6, y));
         EXPECT_EQ(Blue, target.Pixel(Width + 7, y));
     }
+    // Stretches this short are tested pixel by pixel rather than copied one by one.
+    EXPECT_FALSE(picture.opaqueSpans.worthUsing);
+}
+
+// A sprite-like picture: every row alternates transparent and opaque stretches of 1 to 40 pixels.
+void FillLikeASprite(Surface& picture, uint32_t seed) {
+    for (int y = 0; y < picture.height; ++y) {
+        bool opaque = (seed & 1) != 0;
+        int x = 0;
+        while (x < picture.width) {
+            seed = seed * 1103515245u + 12345u;
+            const int length = 1 + static_cast<int>((seed >> 16) % 40);
+            for (int end = std::min(picture.width, x + length); x < end; ++x)
+                picture.SetPixel(x, y, opaque ? CoordinateValue(x, y) : TransparentColor);
+            opaque = !opaque;
+        }
+    }
+}
+
+TEST(SurfaceBlt, KeyedBlitOfSpritePartsMatchesPixelByPixel) {
+    // Parts of a sprite sheet cut anywhere (through opaque stretches, at their ends, one column
+    // wide) and placed anywhere, against the rule applied one pixel at a time.
+    Surface picture(150, 30);
+    FillLikeASprite(picture, 777);
+    Surface target(160, 40);
+    uint32_t seed = 99;
+    auto next = [&seed](int bound) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) % static_cast<uint32_t>(bound));
+    };
+    for (int round = 0; round < 300; ++round) {
+        const int left = next(picture.width);
+        const int top = next(picture.height);
+        const Rect from{left, top, left + 1 + next(picture.width - left),
+                        top + 1 + next(picture.height - top)};
+        const int x = next(target.width - (from.right - from.left) + 1);
+        const int y = next(target.height - (from.bottom - from.top) + 1);
+        const Rect dest{x, y, x + from.right - from.left, y + from.bottom - from.top};
+        target.ColorFill(Blue);
+        ASSERT_EQ(BltOk, target.Blt(&dest, &picture, &from, BltKeySrc));
+        for (int ty = 0; ty < target.height; ++ty) {
+            for (int tx = 0; tx < target.width; ++tx) {
+                const bool inside =
+                    tx >= dest.left && tx < dest.right && ty >= dest.top && ty < dest.bottom;
+                const uint32_t source = inside
+                                            ? picture.Pixel(tx - x + from.left, ty - y + from.top)
+                                            : TransparentColor;
+                ASSERT_EQ(source == TransparentColor ? Blue : source, target.Pixel(tx, ty))
+                    << "round " << round << " at " << tx << "," << ty;
+            }
+        }
+    }
+    // The stretches were long enough for the copy to go by them rather than pixel by pixel.
+    EXPECT_TRUE(picture.opaqueSpans.known && picture.opaqueSpans.worthUsing);
+}
+
+TEST(SurfaceBlt, KeyedBlitSeesEveryChangeToItsSource) {
+    // Each change comes after a keyed copy, so whatever that copy worked out from the picture
+    // must not outlive it.
+    Surface picture(40, 2);
+    picture.ColorFill(Red);
+    Surface target(40, 2);
+    auto copiedAt = [&](int x, int y) {
+        target.ColorFill(Blue);
+        EXPECT_EQ(BltOk, target.Blt(nullptr, &picture, nullptr, BltKeySrc));
+        return target.Pixel(x, y);
+    };
+    ASSERT_EQ(Red, copiedAt(5, 0));
+
+    picture.SetPixel(5, 0, TransparentColor);
+    EXPECT_EQ(Blue, copiedAt(5, 0));
+
+    picture.Row(1)[3] = TransparentColor;
+    EXPECT_EQ(Blue, copiedAt(3, 1));
+
+    Surface green(4, 2);
+    green.ColorFill(TransparentColor);
+    picture.BltFast(20, 0, &green, nullptr, BltFastNoColorKey);
+    EXPECT_EQ(Blue, copiedAt(21, 1));
+    EXPECT_EQ(Red, copiedAt(24, 1));
+
+    picture.pixels[10] = TransparentColor;
+    picture.PixelsChanged();
+    EXPECT_EQ(Blue, copiedAt(10, 0));
+
+    picture.ColorFill(TransparentColor);
+    EXPECT_EQ(Blue, copiedAt(30, 1));
+    picture.ColorFill(Red);
+    EXPECT_EQ(Red, copiedAt(30, 1));
 }
 
 TEST(SurfaceBlt, RectangleReachingOutsideFailsWholeAndCutOneDrawsTheVisiblePart) {

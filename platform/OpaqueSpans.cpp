@@ -1,0 +1,34 @@
+#include "platform/OpaqueSpans.h"
+
+#include <cstddef>
+
+#include "platform/Surface.h"
+
+namespace {
+
+// Below this average length a span costs more to copy than to test its pixels one by one.
+constexpr size_t ShortestWorthwhileSpan = 8;
+
+}  // namespace
+
+void OpaqueSpans::Find(const uint32_t* pixels, int width, int height) {
+    rowStart.clear();
+    spans.clear();
+    size_t opaque = 0;
+    for (int y = 0; y < height; ++y) {
+        rowStart.push_back(static_cast<uint32_t>(spans.size()));
+        const uint32_t* row = pixels + static_cast<size_t>(y) * width;
+        int x = 0;
+        while (x < width) {
+            while (x < width && row[x] == TransparentColor) ++x;
+            if (x == width) break;
+            const int left = x;
+            while (x < width && row[x] != TransparentColor) ++x;
+            spans.push_back({left, x});
+            opaque += static_cast<size_t>(x - left);
+        }
+    }
+    rowStart.push_back(static_cast<uint32_t>(spans.size()));
+    known = true;
+    worthUsing = opaque >= spans.size() * ShortestWorthwhileSpan;
+}
