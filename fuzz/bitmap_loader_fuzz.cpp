@@ -56,7 +56,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Surface target(64, 48);
     const Rect corner{0, 0, slot->width < 64 ? slot->width : 64,
                       slot->height < 48 ? slot->height : 48};
+    constexpr uint32_t Backdrop = 0x00123456;
+    target.ColorFill(Backdrop);
     target.Blt(&corner, slot, &corner, BltKeySrc);
+    // The keyed copy keeps the backdrop exactly where the picture is transparent.
+    for (int y = corner.top; y < corner.bottom; ++y) {
+        for (int x = corner.left; x < corner.right; ++x) {
+            const uint32_t pixel = slot->Pixel(x, y);
+            Check(target.Pixel(x, y) == (pixel == TransparentColor ? Backdrop : pixel));
+        }
+    }
     target.Blt(nullptr, slot, nullptr, BltKeySrc);
     target.Blt(nullptr, slot, nullptr, 0);
     target.BltFast(0, 0, slot, &corner, BltFastNoColorKey);

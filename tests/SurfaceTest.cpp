@@ -70,8 +70,10 @@ TEST(SurfaceBlt, KeyedBlitOfLongRowsMatchesPixelByPixel) {
         EXPECT_EQ(Blue, target.Pixel(6, y));
         EXPECT_EQ(Blue, target.Pixel(Width + 7, y));
     }
-    // Stretches this short are tested pixel by pixel rather than copied one by one.
+    // Stretches this short are tested pixel by pixel rather than copied one by one, and none of
+    // them is kept.
     EXPECT_FALSE(picture.opaqueSpans.worthUsing);
+    EXPECT_TRUE(picture.opaqueSpans.spans.empty());
 }
 
 // A sprite-like picture: every row alternates transparent and opaque stretches of 1 to 40 pixels.
