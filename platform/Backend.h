@@ -11,7 +11,7 @@ struct PlatformEvent {
     enum Type { None, WindowClosed, Activated, Deactivated, KeyUp, MouseButtonUp, DisplayReset };
     Type type = None;
     int key = 0;
-    int x = 0;  // logical 800 x 600 coordinates, clamped to the screen
+    int x = 0;  // logical 800 x 600 coordinates; a click off the picture is not reported
     int y = 0;
 };
 
@@ -40,7 +40,8 @@ public:
     // Fills 256 bytes by key position, 0x80 for a key that is down; false with all keys up when the
     // keyboard can't be read or the window has no focus.
     virtual bool ReadKeys(uint8_t keys[256]) = 0;
-    // Cursor position in logical screen coordinates, clamped to the screen.
+    // Cursor position in logical screen coordinates; (-1, -1), a place no screen region covers,
+    // while the pointer is off the picture (on a letterbox bar, or outside the window).
     virtual void GetCursorPosition(int& x, int& y) = 0;
     virtual void SetCursorVisible(bool visible) = 0;
     virtual void ShowMessageBox(const char* caption, const char* text) = 0;

@@ -16,6 +16,10 @@ int Gamepad::KeyOf(PadControl control) {
             return DIK_ESCAPE;
         case PadBack:
             return DIK_RETURN;
+        case PadUp:
+            return DIK_UP;
+        case PadDown:
+            return DIK_DOWN;
         case PadControlCount:
             break;
     }
@@ -40,6 +44,8 @@ unsigned Gamepad::HeldKeys() const {
         // The stick walks as the D-pad does.
         if (StickPushedLeft(controller.stickX)) held |= 1u << PadLeft;
         if (StickPushedRight(controller.stickX)) held |= 1u << PadRight;
+        if (StickPushedUp(controller.stickY)) held |= 1u << PadUp;
+        if (StickPushedDown(controller.stickY)) held |= 1u << PadDown;
     }
     return held;
 }
@@ -81,10 +87,18 @@ void Gamepad::SetControl(int32_t id, PadControl control, bool down) {
 }
 
 void Gamepad::SetStickX(int32_t id, int32_t value) {
+    SetStick(id, &Controller::stickX, value);
+}
+
+void Gamepad::SetStickY(int32_t id, int32_t value) {
+    SetStick(id, &Controller::stickY, value);
+}
+
+void Gamepad::SetStick(int32_t id, int32_t Controller::*axis, int32_t value) {
     Controller* controller = Find(id);
     if (controller == nullptr || !focused) return;
     const unsigned before = HeldKeys();
-    controller->stickX = value;
+    controller->*axis = value;
     ReleaseDropped(before);
 }
 

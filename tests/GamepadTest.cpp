@@ -295,8 +295,8 @@ protected:
 
 TEST_F(SdlController, ControllerButtonsAndStickBecomeKeysAndUnplugLetsGo) {
     EXPECT_EQ(Keys{}, KeyUps());
-    ASSERT_EQ(1u, backend.controllers.size()) << "the plugged-in controller is opened";
-    EXPECT_EQ(1u, backend.gamepad.controllers.size());
+    ASSERT_EQ(1u, backend.input.controllers.opened.size()) << "the plugged-in controller is opened";
+    EXPECT_EQ(1u, backend.input.controllers.gamepad.controllers.size());
 
     SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_A, 1);
     SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_START, 1);
@@ -305,7 +305,7 @@ TEST_F(SdlController, ControllerButtonsAndStickBecomeKeysAndUnplugLetsGo) {
     SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_RIGHTX, 32767);
     SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_B, 1);
     EXPECT_EQ(Keys{}, KeyUps());
-    EXPECT_EQ((Keys{DIK_ESCAPE, DIK_S, DIK_LEFT}), HeldKeys(backend.gamepad));
+    EXPECT_EQ((Keys{DIK_ESCAPE, DIK_S, DIK_LEFT}), HeldKeys(backend.input.controllers.gamepad));
 
     SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_A, 0);
     SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_START, 0);
@@ -315,14 +315,14 @@ TEST_F(SdlController, ControllerButtonsAndStickBecomeKeysAndUnplugLetsGo) {
     SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 1);
     SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_BACK, 1);
     EXPECT_EQ(Keys{}, KeyUps());
-    EXPECT_EQ((Keys{DIK_RETURN, DIK_RIGHT}), HeldKeys(backend.gamepad));
+    EXPECT_EQ((Keys{DIK_RETURN, DIK_RIGHT}), HeldKeys(backend.input.controllers.gamepad));
 
     SDL_JoystickClose(joystick);
     joystick = nullptr;
     SDL_JoystickDetachVirtual(deviceIndex);
     EXPECT_EQ((Keys{DIK_RETURN, DIK_RIGHT}), Sorted(KeyUps()));
-    EXPECT_EQ(Keys{}, HeldKeys(backend.gamepad)) << "unplugged: nothing held";
-    EXPECT_TRUE(backend.controllers.empty());
+    EXPECT_EQ(Keys{}, HeldKeys(backend.input.controllers.gamepad)) << "unplugged: nothing held";
+    EXPECT_TRUE(backend.input.controllers.opened.empty());
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "platform/KeyCodes.h"
+#include "platform/ScreenGeometry.h"
 #include "platform/SdlBackend.h"
+#include "platform/WindowModeChord.h"
 
 namespace {
 
@@ -133,7 +135,7 @@ protected:
         event.key.repeat = repeat ? 1 : 0;
         event.key.keysym.scancode = scancode;
         event.key.keysym.mod = mod;
-        event.key.windowID = SDL_GetWindowID(backend.window);
+        event.key.windowID = SDL_GetWindowID(backend.video.window);
         SDL_PushEvent(&event);
     }
 
@@ -147,7 +149,7 @@ protected:
     }
 
     bool IsFullScreen() {
-        return (SDL_GetWindowFlags(backend.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) ==
+        return (SDL_GetWindowFlags(backend.video.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) ==
                SDL_WINDOW_FULLSCREEN_DESKTOP;
     }
 
@@ -160,13 +162,13 @@ TEST_F(SdlWindowMode, AltReturnSwitchesBackAndForthWithoutAKeyUp) {
     Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN, KMOD_LALT, true);
     EXPECT_EQ(Keys{}, KeyUps());
     EXPECT_FALSE(IsFullScreen());
-    EXPECT_FALSE(backend.fullscreen);
+    EXPECT_FALSE(backend.video.fullscreen);
     int width = 0;
     int height = 0;
-    SDL_GetWindowSize(backend.window, &width, &height);
+    SDL_GetWindowSize(backend.video.window, &width, &height);
     EXPECT_EQ(800, width);
     EXPECT_EQ(600, height);
-    EXPECT_TRUE(SDL_GetWindowFlags(backend.window) & SDL_WINDOW_RESIZABLE);
+    EXPECT_TRUE(SDL_GetWindowFlags(backend.video.window) & SDL_WINDOW_RESIZABLE);
 
     Key(SDL_KEYUP, SDL_SCANCODE_LALT, KMOD_NONE);
     Key(SDL_KEYUP, SDL_SCANCODE_RETURN, KMOD_NONE);
