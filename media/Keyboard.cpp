@@ -12,3 +12,7 @@ void ReadKeyboard(KeyboardSnapshot& snapshot) {
     }
     lastResult = keyboardDevice->GetDeviceState(sizeof snapshot.keys, snapshot.keys);
 }
+
+void HoldBackKeyUntilReleased(int keyCode) {
+    if (keyboardDevice != nullptr) keyboardDevice->HoldBackUntilReleased(keyCode);
+}

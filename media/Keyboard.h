@@ -12,3 +12,5 @@ struct KeyboardSnapshot {
 
 // Reads the keyboard; every key is up when it can't be read.
 void ReadKeyboard(KeyboardSnapshot& snapshot);
+// The key reads as up from now until it is let go.
+void HoldBackKeyUntilReleased(int keyCode);

@@ -27,6 +27,28 @@ const Rect QuitSource{0, 200, 200, 300};
 const Rect ConfigPopupDest{300, 100, 500, 400};
 const Rect CreditsButtonDest{700, 550, 800, 600};
 
+// The keys that move and activate the highlight; a controller's D-pad or stick gives the arrows
+// and its A gives S.
+const int NavigationKeys[] = {DIK_UP, DIK_DOWN, DIK_RETURN, DIK_SPACE, DIK_S};
+constexpr unsigned AllNavigationKeysHeld = (1u << (sizeof NavigationKeys / sizeof(int))) - 1;
+
+// A point inside each item, for both the hover and the click tests.
+Point PlaceOf(MainMenu::MenuItem item) {
+    switch (item) {
+        case MainMenu::StartItem:
+            return {100, 150};
+        case MainMenu::ConfigItem:
+            return {100, 250};
+        case MainMenu::QuitItem:
+            return {100, 350};
+        case MainMenu::CreditsItem:
+            return {750, 575};
+        case MainMenu::NoItem:
+            break;
+    }
+    return {-1, -1};
+}
+
 bool OnCreditsButton(int32_t x, int32_t y) {
     return x >= 700 && y >= 550;
 }
@@ -55,7 +77,13 @@ MainMenu::MainMenu()
       creditsSurface(nullptr),
       itemsSurface(nullptr),
       itemsLitSurface(nullptr),
-      musicPath() {}
+      musicPath(),
+      highlightedItem(NoItem),
+      lastCursor{0, 0},
+      cursorSeen(false),
+      // A key already down when the menu comes up (the one that started the program, or came
+      // from the game) does nothing until it is pressed again.
+      navigationKeysHeld(AllNavigationKeysHeld) {}
 
 MainMenu::~MainMenu() {
     // The music segment is shared with the game and released with the devices.
@@ -101,11 +129,19 @@ void MainMenu::RunFrame() {
 void MainMenu::PollKeyboard() {
     Point cursor{0, 0};
     GetCursorPos(&cursor);
-    UpdateHover(cursor);
+    // Moving the mouse hands the menu back to the pointer.
+    if (cursorSeen && (cursor.x != lastCursor.x || cursor.y != lastCursor.y))
+        highlightedItem = NoItem;
+    lastCursor = cursor;
+    cursorSeen = true;
+    UpdateHover(highlightedItem != NoItem ? PlaceOf(highlightedItem) : cursor);
 
     KeyboardSnapshot keyboard;
     ReadKeyboard(keyboard);
-    if (!keyboard.IsDown(DIK_ESCAPE)) return;
+    if (!keyboard.IsDown(DIK_ESCAPE)) {
+        PollNavigation(keyboard);
+        return;
+    }
     if (gameInProgress != 0 && creditsShown == 0) {
         EnterGame();
     } else if (creditsShown != 0) {
@@ -113,6 +149,39 @@ void MainMenu::PollKeyboard() {
     } else {
         PostQuitMessage(0);
     }
+}
+
+void MainMenu::PollNavigation(const KeyboardSnapshot& keyboard) {
+    unsigned held = 0;
+    for (unsigned n = 0; n < sizeof NavigationKeys / sizeof(int); ++n) {
+        if (keyboard.IsDown(NavigationKeys[n])) held |= 1u << n;
+    }
+    const unsigned pressed = held & ~navigationKeysHeld;
+    navigationKeysHeld = held;
+    if ((pressed & 1u) != 0) MoveHighlight(-1);
+    if ((pressed & 2u) != 0) MoveHighlight(1);
+    for (unsigned n = 2; n < sizeof NavigationKeys / sizeof(int); ++n) {
+        if ((pressed & (1u << n)) == 0) continue;
+        // On the credits page any activation closes it, as any click does.
+        if (creditsShown == 0 && highlightedItem == NoItem) return;
+        // The key must not go on acting on the screen it leads to: Return would set the room up
+        // again, Space would win it, S would stroke.
+        HoldBackKeyUntilReleased(NavigationKeys[n]);
+        const Point place = PlaceOf(highlightedItem);
+        HandleClick(place.x, place.y);
+        return;
+    }
+}
+
+void MainMenu::MoveHighlight(int step) {
+    if (creditsShown != 0) return;
+    if (highlightedItem == NoItem) {
+        highlightedItem = StartItem;
+    } else {
+        const int count = CreditsItem;
+        highlightedItem = static_cast<MenuItem>((highlightedItem - 1 + step + count) % count + 1);
+    }
+    UpdateHover(PlaceOf(highlightedItem));
 }
 
 void MainMenu::UpdateHover(Point cursor) {
@@ -178,6 +247,8 @@ void MainMenu::ShowCredits(int32_t shown) {
 void MainMenu::ReenterFromGame() {
     SetCursorHidden(0);
     reentryPending = 0;
+    highlightedItem = NoItem;
+    navigationKeysHeld = AllNavigationKeysHeld;
     LoadMusicSegment(musicPath);
     PlayMusicSegment();
 }

@@ -1,12 +1,15 @@
 #pragma once
 #include <cstdint>
 
+#include "media/Keyboard.h"
 #include "platform/Surface.h"
 #include "platform/System.h"
 
 // The screen the program opens on and comes back to: a background, the Start, Configuration and
 // Quit items lit under the cursor, a Credits button, and on demand the configuration picture or the
-// full-screen credits page. It reaches the game only through the shell.
+// full-screen credits page. It reaches the game only through the shell. Without a mouse, Up and
+// Down move a highlight over the items and the Credits button, and Return, Space or S (a
+// controller's A) activates it as a click would.
 class MainMenu {
 public:
     MainMenu();
@@ -28,6 +31,12 @@ public:
     // Hands the screen to the game; a new game is started by the caller when wanted.
     void EnterGame();
 
+    // The items the highlight goes through, in order.
+    enum MenuItem { NoItem, StartItem, ConfigItem, QuitItem, CreditsItem };
+    // Up and Down move the highlight, an activation key clicks the highlighted item.
+    void PollNavigation(const KeyboardSnapshot& keyboard);
+    void MoveHighlight(int step);
+
     int32_t configPopupShown;
     int32_t reentryPending;
     int32_t hoverStart;
@@ -42,4 +51,11 @@ public:
     Surface* itemsSurface;
     Surface* itemsLitSurface;
     wchar_t musicPath[30];
+    // Keyboard and controller choice: the highlighted item is lit as the pointer's hover lights
+    // it, until the mouse moves.
+    MenuItem highlightedItem;
+    Point lastCursor;
+    bool cursorSeen;
+    // Bit n: navigation key n was down in the previous frame; only a new press acts.
+    unsigned navigationKeysHeld;
 };

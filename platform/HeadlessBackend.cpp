@@ -108,6 +108,11 @@ void HeadlessBackend::SetControllerStickX(int32_t id, int32_t value) {
     PostControllerKeyUps();
 }
 
+void HeadlessBackend::SetControllerStickY(int32_t id, int32_t value) {
+    gamepad.SetStickY(id, value);
+    PostControllerKeyUps();
+}
+
 void HeadlessBackend::PostControllerKeyUps() {
     int keyCode = 0;
     while (gamepad.TakeKeyUp(keyCode)) {

@@ -46,6 +46,7 @@ public:
     void DisconnectController(int32_t id);
     void SetControllerControl(int32_t id, PadControl control, bool down);
     void SetControllerStickX(int32_t id, int32_t value);
+    void SetControllerStickY(int32_t id, int32_t value);
 
     // --- what a test reads ---
     // The picture on the screen now.

@@ -518,3 +518,138 @@ TEST_F(MainMenuTest, TenThousandFramesHoldTheSameNumberOfPictures) {
 }
 
 }  // namespace
+
+namespace {
+
+// Which of the four choices is drawn lit: 0 none, 1 Start, 2 Configuration, 3 Quit, 4 Credits.
+int LitChoice(const HeadlessBackend& backend) {
+    int lit = 0;
+    int count = 0;
+    const std::pair<uint32_t, int> marks[] = {
+        {StartLitColor, 1}, {ConfigLitColor, 2}, {QuitLitColor, 3}, {CreditsLitColor, 4}};
+    const Point places[] = {{100, 150}, {100, 250}, {100, 350}, {750, 575}};
+    for (int n = 0; n < 4; ++n) {
+        if (backend.ScreenPixel(places[n].x, places[n].y) == marks[n].first) {
+            lit = marks[n].second;
+            ++count;
+        }
+    }
+    return count > 1 ? -1 : lit;
+}
+
+}  // namespace
+
+TEST_F(MainMenuTest, ArrowKeysWalkTheChoicesUntilTheMouseMoves) {
+    HeadlessBackend& backend = session.backend;
+    backend.SetCursor(100, 150);  // resting on Start
+    Frame();
+    EXPECT_EQ(1, LitChoice(backend));
+    auto press = [&](int key) {
+        backend.SetKey(key, true);
+        Frame();
+        backend.ReleaseKey(key);
+        Frame();
+        return LitChoice(backend);
+    };
+    // The first press of either arrow lights Start; then round in order, both ways.
+    EXPECT_EQ(1, press(DIK_UP));
+    EXPECT_EQ(2, press(DIK_DOWN));
+    EXPECT_EQ(3, press(DIK_DOWN));
+    EXPECT_EQ(4, press(DIK_DOWN));
+    EXPECT_EQ(1, press(DIK_DOWN));
+    EXPECT_EQ(4, press(DIK_UP));
+    // Held, an arrow moves once.
+    backend.SetKey(DIK_UP, true);
+    for (int i = 0; i < 5; ++i) Frame();
+    backend.ReleaseKey(DIK_UP);
+    Frame();
+    EXPECT_EQ(3, LitChoice(backend));
+
+    // Moving the mouse drops the highlight: the pointer lights again, here nothing.
+    backend.SetCursor(400, 300);
+    Frame();
+    EXPECT_EQ(0, LitChoice(backend));
+    EXPECT_EQ(MainMenu::NoItem, menu->highlightedItem);
+    EXPECT_EQ(1, press(DIK_DOWN));
+}
+
+TEST_F(MainMenuTest, ActivationKeysClickTheHighlightAndAreHeldBackInTheGame) {
+    HeadlessBackend& backend = session.backend;
+    backend.SetCursor(400, 300);
+    Frame();
+    auto press = [&](int key) {
+        backend.SetKey(key, true);
+        Frame();
+        backend.ReleaseKey(key);
+        Frame();
+    };
+    press(DIK_RETURN);
+    EXPECT_EQ(ModeMenu, gameMode) << "with nothing highlighted Return does nothing";
+    press(DIK_DOWN);
+    press(DIK_DOWN);
+    press(DIK_SPACE);
+    EXPECT_EQ(1, menu->configPopupShown) << "Space on Configuration toggles the picture";
+    press(DIK_DOWN);
+    press(DIK_DOWN);
+    press(DIK_RETURN);
+    EXPECT_EQ(1, menu->creditsShown) << "Return on the Credits button opens the page";
+    press(DIK_S);
+    EXPECT_EQ(0, menu->creditsShown) << "S (a controller's A) closes it as a click does";
+    EXPECT_FALSE(TakeQuitMessage());
+
+    // Start by Return, held: the game reads Return up until it is let go and pressed again.
+    press(DIK_DOWN);
+    backend.SetKey(DIK_RETURN, true);
+    Frame();
+    ASSERT_EQ(ModePlaying, gameMode);
+    EXPECT_EQ(1, gameInProgress);
+    KeyboardSnapshot keyboard;
+    ReadKeyboard(keyboard);
+    EXPECT_FALSE(keyboard.IsDown(DIK_RETURN)) << "held from the menu";
+    backend.ReleaseKey(DIK_RETURN);
+    ReadKeyboard(keyboard);
+    backend.SetKey(DIK_RETURN, true);
+    ReadKeyboard(keyboard);
+    EXPECT_TRUE(keyboard.IsDown(DIK_RETURN)) << "pressed again in the game";
+
+    // Back from the game: nothing is highlighted, and a key still held from there does nothing.
+    backend.SetKey(DIK_DOWN, true);
+    gameMode = ModeMenu;
+    Frame();
+    EXPECT_EQ(MainMenu::NoItem, menu->highlightedItem);
+    backend.ReleaseKey(DIK_DOWN);
+    Frame();
+    EXPECT_EQ(MainMenu::NoItem, menu->highlightedItem);
+    press(DIK_DOWN);
+    EXPECT_EQ(ModeMenu, gameMode);
+    EXPECT_EQ(1, LitChoice(backend));
+}
+
+TEST_F(MainMenuTest, AControllerAloneChoosesWithStickAndDpadAndQuitsWithA) {
+    HeadlessBackend& backend = session.backend;
+    backend.ConnectController(7);
+    Frame();
+    auto step = [&](auto&& hold, auto&& release) {
+        hold();
+        Frame();
+        release();
+        Frame();
+        return LitChoice(backend);
+    };
+    EXPECT_EQ(1, step([&] { backend.SetControllerStickY(7, 32767); },
+                      [&] { backend.SetControllerStickY(7, 0); }));
+    EXPECT_EQ(1, step([&] { backend.SetControllerStickY(7, 4000); },
+                      [&] { backend.SetControllerStickY(7, 0); }))
+        << "a stick within a quarter of its travel is centred";
+    EXPECT_EQ(2, step([&] { backend.SetControllerControl(7, PadDown, true); },
+                      [&] { backend.SetControllerControl(7, PadDown, false); }));
+    EXPECT_EQ(3, step([&] { backend.SetControllerControl(7, PadDown, true); },
+                      [&] { backend.SetControllerControl(7, PadDown, false); }));
+    EXPECT_EQ(2, step([&] { backend.SetControllerStickY(7, -32768); },
+                      [&] { backend.SetControllerStickY(7, 0); }));
+    EXPECT_EQ(3, step([&] { backend.SetControllerControl(7, PadDown, true); },
+                      [&] { backend.SetControllerControl(7, PadDown, false); }));
+    backend.SetControllerControl(7, PadA, true);
+    Frame();
+    EXPECT_TRUE(TakeQuitMessage()) << "A on Quit quits";
+}

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/KeyCodes.h"
+#include "platform/PointerTracker.h"
 #include "platform/ScreenGeometry.h"
 #include "platform/SdlBackend.h"
 #include "platform/WindowModeChord.h"
@@ -115,6 +117,69 @@ TEST(WindowSize, ScalingIsPlainAtWholeMultiplesAndEvenedOutBetweenThem) {
         EXPECT_EQ(c.prescale, plan.prescale) << c.outputWidth << "x" << c.outputHeight;
         EXPECT_EQ(c.smooth, plan.smooth) << c.outputWidth << "x" << c.outputHeight;
     }
+}
+
+TEST(WindowSize, PointerMapsOntoThePictureAndNeverOntoABar) {
+    struct Case {
+        int windowWidth;
+        int windowHeight;
+        int windowX;
+        int windowY;
+        bool onPicture;
+        int x;
+        int y;
+    };
+    const Case cases[] = {
+        // 1280 x 720: the picture is 960 x 720 from x 160, bars left and right.
+        {1280, 720, 160, 0, true, 0, 0},
+        {1280, 720, 159, 400, false, 0, 0},  // the left bar, beside Quit
+        {1280, 720, 0, 360, false, 0, 0},
+        {1280, 720, 1119, 719, true, 799, 599},
+        {1280, 720, 1120, 700, false, 0, 0},  // the right bar, beside the Credits button
+        {1280, 720, 640, 360, true, 400, 300},
+        // 800 x 1000: bars above and below.
+        {800, 1000, 400, 199, false, 0, 0},
+        {800, 1000, 400, 200, true, 400, 0},
+        {800, 1000, 799, 799, true, 799, 599},
+        {800, 1000, 400, 800, false, 0, 0},
+        // Outside the window altogether.
+        {800, 600, -1, 300, false, 0, 0},
+        {800, 600, 400, 600, false, 0, 0},
+        {800, 600, -400, -300, false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.windowWidth) + "x" + std::to_string(c.windowHeight) + " at " +
+                     std::to_string(c.windowX) + ", " + std::to_string(c.windowY));
+        const PictureArea area = FitPicture(c.windowWidth, c.windowHeight, 800, 600);
+        int x = 0;
+        int y = 0;
+        EXPECT_EQ(c.onPicture, WindowToPicture(area, 800, 600, c.windowX, c.windowY, x, y));
+        if (c.onPicture) {
+            EXPECT_EQ(c.x, x);
+            EXPECT_EQ(c.y, y);
+        }
+    }
+}
+
+TEST(WindowSize, AStillPointerIsAskedOfTheDesktopUntilSdlSeesItMove) {
+    PointerTracker pointer;
+    int x = 0;
+    int y = 0;
+    // At start-up SDL still tells the place in the first small window.
+    pointer.Place(200, 150, true, 640, 360, 0, 0, x, y);
+    EXPECT_EQ(640, x);
+    EXPECT_EQ(360, y);
+    pointer.Moved();
+    pointer.Place(200, 150, true, 640, 360, 0, 0, x, y);
+    EXPECT_EQ(200, x);
+    // Once the pointer has left the window SDL's place is where it left.
+    pointer.Place(799, 150, false, 900, 150, 100, 0, x, y);
+    EXPECT_EQ(800, x);
+    // The window moved under it (a switch of window mode): the desktop is asked again.
+    pointer.WindowChanged();
+    pointer.Place(200, 150, true, 700, 500, 100, 100, x, y);
+    EXPECT_EQ(600, x);
+    EXPECT_EQ(400, y);
 }
 
 // The real platform on SDL's dummy video driver, with key events as X11 would send them.
