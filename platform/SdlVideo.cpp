@@ -60,6 +60,7 @@ SdlVideo::SdlVideo()
       prescaleAffordable(false),
       pictureShown(false),
       fullscreen(false),
+      startWindowed(false),
       windowedSizeChosen(false),
       logicalWidth(800),
       logicalHeight(600),
@@ -104,7 +105,13 @@ bool SdlVideo::TakeOverDisplay(int width, int height) {
     if (window == nullptr) return false;
     logicalWidth = width;
     logicalHeight = height;
-    fullscreen = SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+    if (startWindowed) {
+        // Leaving "full screen" gives the window its first size and centres it.
+        fullscreen = true;
+        ToggleFullscreen();
+    } else {
+        fullscreen = SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+    }
 
     // Vsync only helps where the screen refreshes at 60 Hz; elsewhere the clock paces the frames.
     SDL_DisplayMode mode;

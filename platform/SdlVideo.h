@@ -17,7 +17,7 @@ public:
 
     void GetDesktopSize(int& width, int& height);
     bool CreateMainWindow(const char* title, int x, int y, int width, int height);
-    // Full screen, drawing a picture of width x height.
+    // Full screen (or a window, when startWindowed), drawing a picture of width x height.
     bool TakeOverDisplay(int width, int height);
     // Shows the picture now (after the frame's wait, when one is pending).
     void ShowImage(const Surface& image);
@@ -40,6 +40,8 @@ public:
     // The screen texture holds a picture that can be shown again.
     bool pictureShown;
     bool fullscreen;
+    // Set before the program runs: the display is taken over as a window, as Alt+Return leaves it.
+    bool startWindowed;
     // False until the window is first shown as a window; it then gets its starting size.
     bool windowedSizeChosen;
     int logicalWidth;
