@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds The Flurber and runs every test: the suite and the real game in a virtual display, then the
 # suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzzers for a short while.
+# The end-to-end tests include the Debian package, built, unpacked and checked without installing it.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-flurber_install xvfb openbox xdotool wmctrl x11-utils imagemagick clang libclang-rt-14-dev
+flurber_install xvfb openbox xdotool wmctrl x11-utils imagemagick clang libclang-rt-14-dev \
+    dpkg-dev file lintian desktop-file-utils appstream
 jobs=$(nproc)
 
 echo "== build"

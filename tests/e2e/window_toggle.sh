@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Alt+Return switches the real game between full screen and an ordinary window, and back, as often
 # as wanted; in a window resized to another shape a click still lands on the game's own pixels.
+# Started with --window, the game opens in the window that Alt+Return gives.
 # Arguments: <path-to-flurber> <run-dir>
 set -euo pipefail
 
@@ -121,4 +122,25 @@ hold_escape
 wait_game_exit 2
 [ "$GAME_EXIT" = "running" ] || fail "the click did not start a game: Escape quit (exit: $GAME_EXIT)"
 note "a game runs: Escape did not quit"
+stop_pid "$GAME_PID"
+GAME_PID=
+
+note "third run: --window starts in the window Alt+Return gives"
+(cd "$RUN_DIR" && SDL_AUDIODRIVER=dummy exec "$FLURBER" --window) >"$WORK/flurber.log" 2>&1 &
+GAME_PID=$!
+windowed_game_shown() {
+    WINDOW=$(xdotool search --name '^The Flurber$' 2>/dev/null | tail -n1) && [ -n "$WINDOW" ] &&
+        size_is 800x600
+}
+wait_for 15 windowed_game_shown || fail "--window: no 800x600 game window"
+# It stays a window once the display is taken over.
+sleep 1.5
+expect_size 800x600 "--window"
+xdotool windowactivate --sync "$WINDOW" >/dev/null 2>&1 || xdotool windowfocus "$WINDOW"
+sleep 0.5
+alt_return
+expect_size "${SCREEN_WIDTH}x${SCREEN_HEIGHT}" "Alt+Return from --window"
+hold_escape
+wait_game_exit 10
+[ "$GAME_EXIT" = "0" ] || fail "Escape on the menu did not quit (exit: $GAME_EXIT)"
 note "passed"
