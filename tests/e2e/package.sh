@@ -47,9 +47,8 @@ for size in 16 32 48 64 128 256; do
     [ "$(identify -format %wx%h "$icon" 2>/dev/null)" = "${size}x$size" ] ||
         fail "no ${size}x$size icon"
 done
-stray=$(cd "$unpacked" && find . -type f | grep -v -E \
-    '^\./usr/(games/flurber$|share/(games/flurber|applications|metainfo|icons/hicolor|man/man6|doc/flurber)/)' ||
-    true)
+layout='^\./usr/(games/flurber$|share/(games/flurber|applications|metainfo|icons/hicolor|man/man6|doc/flurber)/)'
+stray=$(cd "$unpacked" && find . -type f | { grep -v -E "$layout" || true; })
 [ -z "$stray" ] || fail "files outside the layout: $stray"
 # The asset pack exactly as the game loads it from its run folder.
 diff <(cd "$RUN_DIR" && find Graphics Sounds Music -type f | sort) \
