@@ -53,9 +53,10 @@ bool OnCreditsButton(int32_t x, int32_t y) {
     return x >= 700 && y >= 550;
 }
 
-// Blits from an empty slot draw nothing.
-void PlainBlt(const Rect* dest, const Surface* source, const Rect* sourceRect) {
-    if (backBuffer != nullptr && source != nullptr) backBuffer->Blt(dest, source, sourceRect, 0);
+// Blits from an empty slot draw nothing; true when the picture was drawn.
+bool PlainBlt(const Rect* dest, const Surface* source, const Rect* sourceRect) {
+    return backBuffer != nullptr && source != nullptr &&
+           backBuffer->Blt(dest, source, sourceRect, 0) == BltOk;
 }
 
 void KeyedBlt(const Rect* dest, const Surface* source, const Rect* sourceRect) {
@@ -111,11 +112,12 @@ void MainMenu::RunFrame() {
     // The game changes the tempo of the shared performance; set ours back every frame.
     SetMusicTempo(MenuTempo);
     PollKeyboard();
-    ClearSurface(backBuffer);
-    if (creditsShown != 0) {
-        PlainBlt(nullptr, creditsSurface, nullptr);
-    } else {
-        PlainBlt(nullptr, backgroundSurface, nullptr);
+    // The page or the background is stretched over the whole back buffer; only when it can't be
+    // drawn (a missing picture) would anything of the cleared black show, so the clear is made
+    // only then.
+    if (!PlainBlt(nullptr, creditsShown != 0 ? creditsSurface : backgroundSurface, nullptr))
+        ClearSurface(backBuffer);
+    if (creditsShown == 0) {
         KeyedBlt(&StartDest, hoverStart != 0 ? itemsLitSurface : itemsSurface, &StartSource);
         KeyedBlt(&ConfigDest, hoverConfig != 0 ? itemsLitSurface : itemsSurface, &ConfigSource);
         KeyedBlt(&QuitDest, hoverQuit != 0 ? itemsLitSurface : itemsSurface, &QuitSource);

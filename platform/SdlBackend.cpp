@@ -31,9 +31,14 @@ void SdlBackend::ShowImage(const Surface& image) {
 }
 
 void SdlBackend::PaceFrame() {
-    // The wait itself comes right before the picture goes out, so that the time the upload and
+    // The wait itself comes right before the picture goes out, so that the time the scaling and
     // the copy take does not make the moments of presentation uneven.
     video.framePending = true;
+}
+
+void SdlBackend::FrameFlipped() {
+    // The next frame starts only just before its own moment, and so reads the freshest input.
+    video.WaitForNextFrame();
 }
 
 void SdlBackend::Handle(const SDL_Event& event) {

@@ -16,6 +16,7 @@ public:
     bool TakeOverDisplay(int width, int height) override;
     void ShowImage(const Surface& image) override;
     void PaceFrame() override;
+    void FrameFlipped() override;
     bool PollEvent(PlatformEvent& event) override;
     bool WaitEvent(PlatformEvent& event) override;
     bool ReadKeys(uint8_t keys[256]) override;

@@ -1,11 +1,12 @@
 #include "platform/SdlVideo.h"
 
-#include <SDL_opengl.h>
+#include <sys/prctl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <memory>
+#include <thread>
 
 #include "platform/BitmapFile.h"
 #include "platform/Surface.h"
@@ -31,40 +32,26 @@ SDL_Surface* LoadIcon() {
     return icon;
 }
 
-// Whether the renderer draws on a graphics processor. SDL counts Mesa's software rasterisers
-// (llvmpipe, softpipe) as accelerated OpenGL; there the doubling-up pass halved the frame rate.
-bool DrawsOnGraphicsProcessor(SDL_Renderer* renderer) {
-    SDL_RendererInfo info;
-    if (SDL_GetRendererInfo(renderer, &info) != 0 || (info.flags & SDL_RENDERER_ACCELERATED) == 0)
-        return false;
-    if (std::strncmp(info.name, "opengl", 6) != 0) return true;
-    using GetStringFunction = const GLubyte*(GLAPIENTRY*)(GLenum);
-    auto getString = reinterpret_cast<GetStringFunction>(SDL_GL_GetProcAddress("glGetString"));
-    const GLubyte* name = getString != nullptr ? getString(GL_RENDERER) : nullptr;
-    if (name == nullptr) return true;
-    const char* text = reinterpret_cast<const char*>(name);
-    for (const char* software : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"}) {
-        if (std::strstr(text, software) != nullptr) return false;
-    }
-    return true;
+}  // namespace
+
+uint64_t SdlPacingClock::Nanoseconds() {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
 }
 
-}  // namespace
+void SdlPacingClock::Sleep(uint64_t nanoseconds) {
+    std::this_thread::sleep_for(std::chrono::nanoseconds(nanoseconds));
+}
 
 SdlVideo::SdlVideo()
     : window(nullptr),
-      renderer(nullptr),
-      texture(nullptr),
-      prescaled(nullptr),
-      prescaledFactor(0),
-      prescaleAffordable(false),
-      pictureShown(false),
+      usingFramebuffer(false),
       fullscreen(false),
       startWindowed(false),
       windowedSizeChosen(false),
       logicalWidth(800),
       logicalHeight(600),
-      vsyncAt60(false),
       framePending(false) {}
 
 SdlVideo::~SdlVideo() {
@@ -83,6 +70,9 @@ void SdlVideo::GetDesktopSize(int& width, int& height) {
 }
 
 bool SdlVideo::CreateMainWindow(const char* title, int x, int y, int width, int height) {
+    // The window's framebuffer, when we take it, is to be the X server's own shared image, not a
+    // texture that SDL would draw through OpenGL.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "The Flurber: no display: %s\n", SDL_GetError());
         return false;
@@ -98,6 +88,8 @@ bool SdlVideo::CreateMainWindow(const char* title, int x, int y, int width, int 
         SDL_SetWindowIcon(window, icon);
         SDL_FreeSurface(icon);
     }
+    // The frame waits sleep to within a few tens of microseconds of their moment.
+    prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
     return true;
 }
 
@@ -116,96 +108,48 @@ bool SdlVideo::TakeOverDisplay(int width, int height) {
     // Vsync only helps where the screen refreshes at 60 Hz; elsewhere the clock paces the frames.
     SDL_DisplayMode mode;
     const int display = SDL_GetWindowDisplayIndex(window);
-    vsyncAt60 = SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 &&
-                mode.refresh_rate >= 59 && mode.refresh_rate <= 61;
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    renderer = SDL_CreateRenderer(window, -1, vsyncAt60 ? SDL_RENDERER_PRESENTVSYNC : 0);
-    if (renderer == nullptr) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
-    if (renderer == nullptr) {
-        std::fprintf(stderr, "The Flurber: cannot draw to the window: %s\n", SDL_GetError());
-        return false;
+    const bool vsyncAt60 = SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 &&
+                           mode.refresh_rate >= 59 && mode.refresh_rate <= 61;
+    if (!rendererScreen.Start(window, width, height, vsyncAt60)) return false;
+    if (rendererScreen.prescaleAffordable) {
+        pacer.vsync = vsyncAt60;
+        return true;
     }
-    prescaleAffordable = DrawsOnGraphicsProcessor(renderer);
-    if (!CreateScreenTexture()) {
-        std::fprintf(stderr, "The Flurber: cannot make the screen texture: %s\n", SDL_GetError());
-        return false;
-    }
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-    SDL_RenderClear(renderer);
-    SDL_RenderPresent(renderer);
-    return true;
-}
-
-bool SdlVideo::CreateScreenTexture() {
-    texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                logicalWidth, logicalHeight);
-    return texture != nullptr;
-}
-
-void SdlVideo::RecreateTextures() {
-    if (renderer == nullptr) return;
-    if (prescaled != nullptr) SDL_DestroyTexture(prescaled);
-    prescaled = nullptr;
-    prescaledFactor = 0;
-    if (texture != nullptr) SDL_DestroyTexture(texture);
-    texture = nullptr;
-    // The picture it held is gone with it; the next frame uploads a new one.
-    pictureShown = false;
-    if (!CreateScreenTexture()) {
-        std::fprintf(stderr, "The Flurber: cannot make the screen texture again: %s\n",
-                     SDL_GetError());
-    }
+    // A software rasteriser draws: the window's framebuffer shows the same picture for a small
+    // part of the work. The renderer must go first; SDL gives a window one or the other.
+    rendererScreen.Close();
+    usingFramebuffer = framebufferScreen.Start(window, width, height);
+    if (usingFramebuffer) return true;
+    return rendererScreen.Start(window, width, height, false);
 }
 
 void SdlVideo::ShowImage(const Surface& image) {
-    if (renderer == nullptr || texture == nullptr) return;
-    SDL_UpdateTexture(texture, nullptr, image.pixels.data(), image.width * 4);
-    pictureShown = true;
-    Present();
-}
-
-void SdlVideo::Present() {
-    if (renderer == nullptr || texture == nullptr) return;
-    int outputWidth = 0;
-    int outputHeight = 0;
-    SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight);
-    const PictureArea area = FitPicture(outputWidth, outputHeight, logicalWidth, logicalHeight);
-    ScalePlan plan = PlanScaling(outputWidth, outputHeight, logicalWidth, logicalHeight);
-    if (plan.prescale > 1 && !prescaleAffordable) plan = {1, false};
-    SDL_Texture* picture = texture;
-    SDL_SetTextureScaleMode(
-        texture, plan.smooth && plan.prescale == 1 ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
-    if (plan.prescale > 1) {
-        // Without a render target the picture goes up by nearest pixels: sharp, if less even.
-        if (SDL_Texture* target = PrescaledPicture(plan.prescale)) {
-            SDL_SetRenderTarget(renderer, target);
-            SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-            SDL_SetRenderTarget(renderer, nullptr);
-            picture = target;
-        }
+    if (usingFramebuffer) {
+        framebufferScreen.Prepare(image);
+    } else {
+        rendererScreen.Prepare(image);
     }
-    // The clear paints the bars; the picture goes into its own area of the window.
-    const SDL_Rect destination{area.x, area.y, area.width, area.height};
-    SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, picture, nullptr, &destination);
     if (framePending) {
-        pacer.WaitForFrameTime();
+        pacer.WaitToPresent(clock);
         framePending = false;
     }
-    SDL_RenderPresent(renderer);
+    if (usingFramebuffer) {
+        framebufferScreen.Present();
+    } else {
+        rendererScreen.Present();
+    }
 }
 
-SDL_Texture* SdlVideo::PrescaledPicture(int factor) {
-    // A factor that failed once is not tried again on every frame.
-    if (factor == prescaledFactor) return prescaled;
-    if (prescaled != nullptr) SDL_DestroyTexture(prescaled);
-    prescaled = nullptr;
-    prescaledFactor = factor;
-    if (SDL_RenderTargetSupported(renderer) == SDL_FALSE) return nullptr;
-    prescaled = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_TARGET,
-                                  logicalWidth * factor, logicalHeight * factor);
-    if (prescaled != nullptr) SDL_SetTextureScaleMode(prescaled, SDL_ScaleModeLinear);
-    return prescaled;
+void SdlVideo::WaitForNextFrame() {
+    pacer.WaitForNextFrame(clock);
+}
+
+void SdlVideo::Redraw() {
+    if (usingFramebuffer) {
+        framebufferScreen.Redraw();
+    } else {
+        rendererScreen.Redraw();
+    }
 }
 
 void SdlVideo::ToggleFullscreen() {
@@ -233,17 +177,16 @@ void SdlVideo::ToggleFullscreen() {
 
 void SdlVideo::HandleEvent(const SDL_Event& event) {
     if (event.type == SDL_RENDER_DEVICE_RESET) {
-        RecreateTextures();
+        rendererScreen.RecreateTextures();
         return;
     }
     if (event.type != SDL_WINDOWEVENT) return;
     switch (event.window.event) {
         case SDL_WINDOWEVENT_SIZE_CHANGED:
         case SDL_WINDOWEVENT_EXPOSED:
+            framebufferScreen.WindowChanged();
             // No frames run while the window is inactive: keep the last one on show.
-            if (pictureShown && (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) == 0) {
-                Present();
-            }
+            if ((SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) == 0) Redraw();
             break;
         default:
             break;
@@ -258,14 +201,8 @@ PictureArea SdlVideo::PictureInWindow() const {
 }
 
 void SdlVideo::CloseMainWindow() {
-    if (prescaled != nullptr) SDL_DestroyTexture(prescaled);
-    prescaled = nullptr;
-    prescaledFactor = 0;
-    pictureShown = false;
-    if (texture != nullptr) SDL_DestroyTexture(texture);
-    texture = nullptr;
-    if (renderer != nullptr) SDL_DestroyRenderer(renderer);
-    renderer = nullptr;
+    rendererScreen.Close();
+    usingFramebuffer = false;
     if (window != nullptr) SDL_DestroyWindow(window);
     window = nullptr;
 }

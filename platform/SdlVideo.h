@@ -3,11 +3,21 @@
 
 #include "platform/FramePacer.h"
 #include "platform/ScreenGeometry.h"
+#include "platform/SdlFramebufferScreen.h"
+#include "platform/SdlRendererScreen.h"
 
 class Surface;
 
+// The machine's monotonic clock, for the frame pacing.
+class SdlPacingClock : public PacingClock {
+public:
+    uint64_t Nanoseconds() override;
+    void Sleep(uint64_t nanoseconds) override;
+};
+
 // The window and what is shown in it: one SDL window, full screen or an ordinary resizable window,
-// with the game's picture letterboxed in it, drawn through an SDL renderer.
+// with the game's picture letterboxed in it. A graphics processor presents it through an SDL
+// renderer; without one, the picture goes straight into the window's framebuffer.
 class SdlVideo {
 public:
     SdlVideo();
@@ -19,8 +29,10 @@ public:
     bool CreateMainWindow(const char* title, int x, int y, int width, int height);
     // Full screen (or a window, when startWindowed), drawing a picture of width x height.
     bool TakeOverDisplay(int width, int height);
-    // Shows the picture now (after the frame's wait, when one is pending).
+    // Shows the picture now, or at its moment when it is a flipped frame (framePending).
     void ShowImage(const Surface& image);
+    // After a flipped frame: waits until the next frame should start.
+    void WaitForNextFrame();
     void ToggleFullscreen();
     // What the window system reports about the window and the renderer.
     void HandleEvent(const SDL_Event& event);
@@ -29,16 +41,10 @@ public:
     void CloseMainWindow();
 
     SDL_Window* window;
-    SDL_Renderer* renderer;
-    SDL_Texture* texture;
-    // The picture doubled up to a whole multiple, for window sizes between multiples.
-    SDL_Texture* prescaled;
-    int prescaledFactor;
-    // Only a graphics processor can afford the doubling-up pass every frame; a software
-    // rasteriser scales with plain nearest pixels instead.
-    bool prescaleAffordable;
-    // The screen texture holds a picture that can be shown again.
-    bool pictureShown;
+    SdlRendererScreen rendererScreen;
+    SdlFramebufferScreen framebufferScreen;
+    // False: the renderer presents; true: the framebuffer does.
+    bool usingFramebuffer;
     bool fullscreen;
     // Set before the program runs: the display is taken over as a window, as Alt+Return leaves it.
     bool startWindowed;
@@ -46,15 +52,11 @@ public:
     bool windowedSizeChosen;
     int logicalWidth;
     int logicalHeight;
-    bool vsyncAt60;
     bool framePending;  // a flip asked for pacing: its picture waits for its moment
     FramePacer pacer;
+    SdlPacingClock clock;
 
 private:
-    bool CreateScreenTexture();
-    // After a device reset the renderer's textures are gone and must be made again.
-    void RecreateTextures();
-    SDL_Texture* PrescaledPicture(int factor);
-    // Draws the screen texture into the window, scaled, and shows it.
-    void Present();
+    // Shows the last picture again while no frames run.
+    void Redraw();
 };
