@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "platform/Paths.h"
@@ -27,7 +28,12 @@ RiffReader::~RiffReader() {
 
 bool RiffReader::Open(const char* path) {
     Close();
-    const std::string native = NativePath(path);
+    std::string native;
+    try {
+        native = NativePath(path);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     file = std::fopen(native.c_str(), "rb");
     if (file == nullptr) return false;
     struct stat info;

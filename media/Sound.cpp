@@ -86,17 +86,7 @@ void LoadWaveSound(const char* path, SoundBuffer*& slot) {
         return;
     }
 
-    // The chunk's size is already cut to what the file holds, so a lying size can't make us ask
-    // for more memory than the file's length. The block starts as silence: should the read come
-    // up short, the missing samples are quiet rather than whatever the memory held.
     const uint32_t dataBytes = chunk.size;
-    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[dataBytes > 0 ? dataBytes : 1]);
-    if (block != nullptr) {
-        std::memset(block.get(), format.bitsPerSample == 8 ? 0x80 : 0x00, dataBytes);
-        reader.Read(block.get(), dataBytes);
-    }
-    reader.Close();
-
     SoundBufferDesc desc{};
     desc.size = SoundBufferDescSize;
     desc.flags = SoundBufferFlags;
@@ -104,13 +94,26 @@ void LoadWaveSound(const char* path, SoundBuffer*& slot) {
     desc.reserved = 0;
     desc.format = &format;
 
+    // The chunk's size is cut to the file's length, but a file can be that long: a damaged or
+    // hostile one says 1 GB and has it, mostly as a hole. So a buffer that could never be made is
+    // known before a byte is allocated or read. The block starts as silence: should the read come
+    // up short, the missing samples are quiet rather than whatever the memory held.
+    std::unique_ptr<uint8_t[]> block;
+    if (soundDevice != nullptr && SoundDevice::CheckBufferDesc(&desc) >= 0) {
+        block.reset(new (std::nothrow) uint8_t[dataBytes]);
+        if (block != nullptr) {
+            std::memset(block.get(), format.bitsPerSample == 8 ? 0x80 : 0x00, dataBytes);
+            reader.Read(block.get(), dataBytes);
+        }
+    }
+    reader.Close();
+
     ReleaseSound(slot);
 
     // Without an audio device the device still makes the buffer (a silent one), so a machine
-    // with no sound runs quietly instead of stopping at a box for every sound. A block we could
-    // not allocate means no buffer of that size either.
-    if (block == nullptr || soundDevice == nullptr ||
-        soundDevice->CreateSoundBuffer(&desc, &slot) < 0) {
+    // with no sound runs quietly instead of stopping at a box for every sound. A buffer refused
+    // above, or a block we could not allocate, means no buffer of that size.
+    if (block == nullptr || soundDevice->CreateSoundBuffer(&desc, &slot) < 0) {
         slot = nullptr;
         ShowError("CreateSoundBuffer() failed");
         return;

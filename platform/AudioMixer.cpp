@@ -34,16 +34,19 @@ void AudioMixer::Render(int16_t* stereo, int frameCount) {
 
 void AudioMixer::AddVoice(SoundBuffer* voice) {
     AudioLock lock;
+    CheckAudioLocked("AudioMixer::AddVoice");
     voices.push_back(voice);
 }
 
 void AudioMixer::RemoveVoice(SoundBuffer* voice) {
     AudioLock lock;
+    CheckAudioLocked("AudioMixer::RemoveVoice");
     voices.erase(std::remove(voices.begin(), voices.end(), voice), voices.end());
 }
 
 void AudioMixer::DetachVoices() {
     AudioLock lock;
+    CheckAudioLocked("AudioMixer::DetachVoices");
     for (SoundBuffer* voice : voices) {
         voice->playing = false;
         voice->mixer = nullptr;
@@ -57,4 +60,8 @@ AudioLock::AudioLock() : backend(activeBackend) {
 
 AudioLock::~AudioLock() {
     if (backend != nullptr) backend->UnlockAudio();
+}
+
+void CheckAudioLocked(const char* what) {
+    if (activeBackend != nullptr) activeBackend->AudioStateTouched(what);
 }

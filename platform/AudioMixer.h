@@ -37,3 +37,7 @@ public:
 
     Backend* backend;
 };
+
+// Said where the program reads or changes what the mixer renders (never from the rendering
+// itself): the audio must be locked there. The tests' platform fails a test that forgot the lock.
+void CheckAudioLocked(const char* what);

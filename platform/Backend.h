@@ -57,6 +57,9 @@ public:
     // Keeps the mixer from being rendered while its voices or music are changed.
     virtual void LockAudio() = 0;
     virtual void UnlockAudio() = 0;
+    // Told whenever the program, not the mixer's rendering, reads or changes what the mixer
+    // renders, which it may do only with the audio locked. The tests' platform checks that.
+    virtual void AudioStateTouched(const char* what) { (void)what; }
 
     virtual void CloseMainWindow() = 0;
 };

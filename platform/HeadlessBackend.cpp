@@ -1,13 +1,19 @@
 #include "platform/HeadlessBackend.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/AudioMixer.h"
 
 namespace {
 constexpr uint64_t FrameMicroseconds = 1000000 / 60;
-}
+// How deep the calling thread is in audio locks: the lock is held by a thread, not by the backend.
+thread_local int audioLocksHeld = 0;
+}  // namespace
+
+void (*HeadlessBackend::unlockedAudioTouch)(const char* what) = nullptr;
 
 HeadlessBackend::HeadlessBackend()
     : desktopWidth(1024),
@@ -224,6 +230,24 @@ bool HeadlessBackend::OpenAudio(AudioMixer& newMixer, int rate) {
 
 void HeadlessBackend::CloseAudio() {
     mixer = nullptr;
+}
+
+void HeadlessBackend::LockAudio() {
+    ++audioLocksHeld;
+}
+
+void HeadlessBackend::UnlockAudio() {
+    --audioLocksHeld;
+}
+
+void HeadlessBackend::AudioStateTouched(const char* what) {
+    if (audioLocksHeld > 0) return;
+    if (unlockedAudioTouch != nullptr) {
+        unlockedAudioTouch(what);
+        return;
+    }
+    std::fprintf(stderr, "%s touched the mixer's state without the audio lock\n", what);
+    std::abort();
 }
 
 void HeadlessBackend::CloseMainWindow() {

@@ -70,9 +70,16 @@ public:
     void SleepSlice() override;
     bool OpenAudio(AudioMixer& mixer, int sampleRate) override;
     void CloseAudio() override;
-    void LockAudio() override {}
-    void UnlockAudio() override {}
+    void LockAudio() override;
+    void UnlockAudio() override;
+    // A touch without the lock goes to unlockedAudioTouch.
+    void AudioStateTouched(const char* what) override;
     void CloseMainWindow() override;
+
+    // Told what the program touched of the mixer's state without holding the audio lock; the test
+    // suite makes that a failure of the test. Unset, such a touch ends the process: a missing lock
+    // must never pass unseen.
+    static void (*unlockedAudioTouch)(const char* what);
 
     // Scripting hooks: onFlip runs after every flipped frame, onIdle when the program waits for an
     // event that no one has queued.

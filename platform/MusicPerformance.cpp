@@ -90,6 +90,7 @@ bool MusicPerformance::Init(SoundDevice* output) {
         return false;
     }
     AudioLock lock;
+    CheckAudioLocked("MusicPerformance::Init");
     mixer = &output->mixer;
     mixer->music = this;
     return true;
@@ -110,6 +111,7 @@ int32_t MusicPerformance::PlaySegment(MusicSegment* segment) {
     if (synth == nullptr) return MusicOk;  // no audio device: nothing is heard
     AudioLock lock;
     DropPlayer();
+    CheckAudioLocked("MusicPerformance::PlaySegment");
     player = new_fluid_player(synth);
     if (player == nullptr) return MusicFailed;
     playingSegment = segment;
@@ -139,6 +141,7 @@ int32_t MusicPerformance::SetTempo(double beatsPerMinute) {
     // music would drift far off the beat. Only a change is passed on.
     if (player == nullptr || beatsPerMinute == appliedTempo) return MusicOk;
     AudioLock lock;
+    CheckAudioLocked("MusicPerformance::SetTempo");
     if (fluid_player_set_tempo(player, FLUID_PLAYER_TEMPO_EXTERNAL_BPM, beatsPerMinute) !=
         FLUID_OK) {
         return MusicFailed;
@@ -152,6 +155,7 @@ void MusicPerformance::CloseDown() {
     {
         AudioLock lock;
         DropPlayer();
+        CheckAudioLocked("MusicPerformance::CloseDown");
         if (mixer != nullptr) mixer->music = nullptr;
         mixer = nullptr;
     }
@@ -163,6 +167,7 @@ void MusicPerformance::CloseDown() {
 
 bool MusicPerformance::IsPlaying() {
     AudioLock lock;
+    CheckAudioLocked("MusicPerformance::IsPlaying");
     return player != nullptr && !songEnded;
 }
 
@@ -202,6 +207,7 @@ void MusicPerformance::NoteProgress() {
 
 // With the audio locked: the old player goes, and with it every note it left sounding.
 void MusicPerformance::DropPlayer() {
+    CheckAudioLocked("MusicPerformance::DropPlayer");
     if (player != nullptr) {
         fluid_player_stop(player);
         delete_fluid_player(player);

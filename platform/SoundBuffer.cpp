@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "platform/AudioMixer.h"
 
@@ -42,6 +43,7 @@ int32_t SoundBuffer::Lock(uint32_t offset, uint32_t byteCount, void** part1, uin
         size_t mixerFrame;
         {
             AudioLock lock;
+            CheckAudioLocked("SoundBuffer::Lock");
             mixerFrame = position;
         }
         const uint64_t fileFrame =
@@ -73,8 +75,15 @@ int32_t SoundBuffer::Unlock(void* part1, uint32_t length1, void* part2, uint32_t
     if (!inside(part1, length1) || !inside(part2, length2)) return SoundInvalidParam;
     locked = false;
     if (mixer == nullptr) return SoundOk;
-    std::vector<int16_t> converted = ConvertForMixer(format, bytes.data(), bytes.size());
+    std::vector<int16_t> converted;
+    try {
+        converted = ConvertForMixer(format, bytes.data(), bytes.size());
+    } catch (const std::bad_alloc&) {
+        // The sound goes on playing what it played before: nothing, on a new buffer.
+        return SoundOutOfMemory;
+    }
     AudioLock lock;
+    CheckAudioLocked("SoundBuffer::Unlock");
     frames.swap(converted);
     position = std::min(position, frames.size() / 2);
     return SoundOk;
@@ -83,6 +92,7 @@ int32_t SoundBuffer::Unlock(void* part1, uint32_t length1, void* part2, uint32_t
 int32_t SoundBuffer::GetStatus(uint32_t* status) {
     if (status == nullptr) return SoundInvalidParam;
     AudioLock lock;
+    CheckAudioLocked("SoundBuffer::GetStatus");
     *status = playing ? SoundStatusPlaying : 0;
     return SoundOk;
 }
@@ -91,6 +101,7 @@ int32_t SoundBuffer::SetCurrentPosition(uint32_t byteOffset) {
     if (byteOffset > bytes.size()) return SoundInvalidParam;
     const uint64_t fileFrame = byteOffset / format.blockAlign;
     AudioLock lock;
+    CheckAudioLocked("SoundBuffer::SetCurrentPosition");
     position = static_cast<size_t>(std::min<uint64_t>(
         fileFrame * AudioMixer::SampleRate / format.samplesPerSec, frames.size() / 2));
     return SoundOk;
@@ -102,12 +113,14 @@ int32_t SoundBuffer::Play(uint32_t reserved, uint32_t priority, uint32_t flags) 
     (void)flags;  // never looped: no screen asks for it
     if (mixer == nullptr) return SoundOk;
     AudioLock lock;
+    CheckAudioLocked("SoundBuffer::Play");
     playing = position < frames.size() / 2;
     return SoundOk;
 }
 
 int32_t SoundBuffer::Stop() {
     AudioLock lock;
+    CheckAudioLocked("SoundBuffer::Stop");
     playing = false;
     return SoundOk;
 }
@@ -124,6 +137,7 @@ int32_t SoundBuffer::SetVolume(int32_t newVolume) {
     const float newGain =
         newVolume == SoundVolumeMin ? 0.0f : static_cast<float>(std::pow(10.0, newVolume / 2000.0));
     AudioLock lock;
+    CheckAudioLocked("SoundBuffer::SetVolume");
     volume = newVolume;
     gain = newGain;
     return SoundOk;

@@ -67,7 +67,8 @@ public:
     // wrapping round to the start.
     int32_t Lock(uint32_t offset, uint32_t byteCount, void** part1, uint32_t* length1, void** part2,
                  uint32_t* length2, uint32_t flags);
-    // Ends a Lock; the new content is what plays from now on.
+    // Ends a Lock; the new content is what plays from now on. Without memory for the mixer's copy
+    // it fails (SoundOutOfMemory) and the old content plays on.
     int32_t Unlock(void* part1, uint32_t length1, void* part2, uint32_t length2);
     int32_t GetStatus(uint32_t* status);
     // Moves the play position to a byte offset of the sound.

@@ -8,9 +8,11 @@ namespace {
 constexpr uint32_t SmallestRate = 100;
 constexpr uint32_t LargestRate = 200000;
 constexpr uint32_t SmallestBuffer = 4;
-constexpr uint32_t LargestBuffer = 0x0FFFFFFF;
-// About 23 minutes at the mixer's rate: a sound at a very low rate is never blown up past this.
-constexpr uint64_t LargestMixerFrames = uint64_t{1} << 26;
+// A buffer is held twice, as the file has it and as the mixer plays it, and read through a block
+// of its size: a sound of the largest kind costs about 100 MB. Ours are a few hundred kB.
+constexpr uint32_t LargestBuffer = uint32_t{32} << 20;
+// About 3 minutes at the mixer's rate: a sound at a very low rate is never blown up past this.
+constexpr uint64_t LargestMixerFrames = uint64_t{1} << 23;
 
 bool IsPlayableFormat(const WaveFormat& format) {
     if (format.formatTag != WaveFormatPcm) return false;
@@ -34,9 +36,7 @@ bool SoundDevice::Open() {
     return opened;
 }
 
-int32_t SoundDevice::CreateSoundBuffer(const SoundBufferDesc* desc, SoundBuffer** out) {
-    if (out == nullptr) return SoundInvalidParam;
-    *out = nullptr;
+int32_t SoundDevice::CheckBufferDesc(const SoundBufferDesc* desc) {
     if (desc == nullptr || desc->size != SoundBufferDescSize || desc->format == nullptr) {
         return SoundInvalidParam;
     }
@@ -48,6 +48,14 @@ int32_t SoundDevice::CreateSoundBuffer(const SoundBufferDesc* desc, SoundBuffer*
     if (SoundBuffer::MixerFrameCount(frames, desc->format->samplesPerSec) > LargestMixerFrames) {
         return SoundOutOfMemory;
     }
+    return SoundOk;
+}
+
+int32_t SoundDevice::CreateSoundBuffer(const SoundBufferDesc* desc, SoundBuffer** out) {
+    if (out == nullptr) return SoundInvalidParam;
+    *out = nullptr;
+    const int32_t check = CheckBufferDesc(desc);
+    if (check < 0) return check;
     try {
         *out = new SoundBuffer(opened ? &mixer : nullptr, *desc->format, desc->bufferBytes);
     } catch (const std::bad_alloc&) {

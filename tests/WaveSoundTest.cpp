@@ -1,22 +1,71 @@
 // Wave files as the game's sound loader reads them, and the sound slots played through the headless
 // platform, whose audio is rendered offline as its clock moves.
+#include <dlfcn.h>
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/Devices.h"
 #include "media/Sound.h"
+#include "platform/AudioMixer.h"
 #include "platform/SoundBuffer.h"
 #include "tests/support/HeadlessSession.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
+// Non-zero: every allocation of at least this many bytes fails, as with no memory left.
+std::atomic<size_t> failAllocationsFrom{0};
+}  // namespace
+
+// The test program's allocation function: the usual one (the sanitizers' in their builds), which
+// it asks by name, unless failAllocationsFrom says no.
+void* operator new(std::size_t size) {
+    const size_t limit = failAllocationsFrom.load(std::memory_order_relaxed);
+    if (limit != 0 && size >= limit) throw std::bad_alloc();
+    using Allocation = void* (*)(std::size_t);
+    static const auto usual = reinterpret_cast<Allocation>(dlsym(RTLD_NEXT, "_Znwm"));
+    return usual(size);
+}
+
+namespace {
+
+// While one lives, allocations of at least `bytes` fail.
+class AllocationsFail {
+public:
+    explicit AllocationsFail(size_t bytes) { failAllocationsFrom = bytes; }
+    ~AllocationsFail() { failAllocationsFrom = 0; }
+    AllocationsFail(const AllocationsFail&) = delete;
+    AllocationsFail& operator=(const AllocationsFail&) = delete;
+};
+
+// A field of /proc/self/status in kB: "VmRSS" (resident now) or "VmHWM" (its peak).
+long StatusKilobytes(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
+    }
+    return -1;
+}
+
+// Starts the peak of the resident set afresh from what is resident now.
+bool ResetPeakResidentSet() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5" << std::flush;
+    return static_cast<bool>(clear);
+}
 
 constexpr int Rate = 48000;
 constexpr double Pi = 3.14159265358979323846;
@@ -307,6 +356,101 @@ TEST_F(WaveSoundTest, ABufferThatCannotBeMadeEmptiesTheSlot) {
         AdvanceMs(20);
         EXPECT_EQ(PeakOf(Audio(), start, Now()), 0);
     }
+}
+
+TEST_F(WaveSoundTest, AGibibyteOfDataIsRefusedAtOnceWithoutBeingRead) {
+    // A file that really is 1 GiB long, nearly all of it a hole, whose data chunk says so: what a
+    // damaged or hostile download gives.
+    Format f;
+    constexpr uint32_t Gibibyte = uint32_t{1} << 30;
+    std::vector<uint8_t> chunks = FormatChunk(f);
+    Append(chunks, Chunk("data", {}, Gibibyte));
+    const std::vector<uint8_t> head = Riff(chunks, "WAVE", 4 + chunks.size() + Gibibyte);
+    const std::string path = Write("huge.wav", head);
+    std::filesystem::resize_file(path, head.size() + Gibibyte);
+    LoadWaveSound(Write("good.wav", WaveFile(f, Tone(f, 0.01, 500, 500, 0.5))).c_str(), slot);
+    ASSERT_NE(slot, nullptr);
+    Boxes().clear();
+
+    ASSERT_TRUE(ResetPeakResidentSet());
+    const long residentBefore = StatusKilobytes("VmRSS");
+    const auto start = std::chrono::steady_clock::now();
+    LoadWaveSound(path.c_str(), slot);
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - start);
+    const long peakGrowth = StatusKilobytes("VmHWM") - residentBefore;
+
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].caption, "Error");
+    EXPECT_EQ(Boxes()[0].text, "CreateSoundBuffer() failed");
+    EXPECT_EQ(slot, nullptr);
+    EXPECT_EQ(VoiceCount(), 0u);
+    EXPECT_LT(took.count(), 50000) << "microseconds to load";
+    ASSERT_GE(residentBefore, 0);
+    EXPECT_LT(peakGrowth, 8 * 1024) << "kB more resident at the peak of the load";
+}
+
+TEST_F(WaveSoundTest, MemoryRunningOutGivesTheBoxOfItsStepAndNeverEndsTheGame) {
+    // 8-bit mono at 6000 frames a second: the mixer's copy (48 kHz stereo, 16 bits) is 32 times
+    // the file's bytes, so a limit between the two fails that copy, made at Unlock, alone.
+    Format f;
+    f.bits = 8;
+    f.rate = 6000;
+    const std::vector<uint8_t> samples = Tone(f, 0.5, 440, 440, 0.5);
+    const std::string path = Write("tone.wav", WaveFile(f, samples));
+    LoadWaveSound(path.c_str(), slot);
+    ASSERT_NE(slot, nullptr);
+    Boxes().clear();
+    {
+        AllocationsFail noMemory(samples.size() * 4);
+        LoadWaveSound(path.c_str(), slot);
+    }
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].caption, "Error");
+    EXPECT_EQ(Boxes()[0].text, "Unlock() failed");
+    // The new buffer stays in the slot with the file's bytes, and plays nothing.
+    ASSERT_NE(slot, nullptr);
+    EXPECT_EQ(slot->bytes, samples);
+    EXPECT_EQ(VoiceCount(), 1u);
+    size_t start = Now();
+    PlaySoundFromStart(slot);
+    AdvanceMs(50);
+    EXPECT_EQ(PeakOf(Audio(), start, Now()), 0);
+
+    // Not even the file's bytes can be had: no buffer at all.
+    Boxes().clear();
+    {
+        AllocationsFail noMemory(samples.size());
+        LoadWaveSound(path.c_str(), slot);
+    }
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, "CreateSoundBuffer() failed");
+    EXPECT_EQ(slot, nullptr);
+    EXPECT_EQ(VoiceCount(), 0u);
+
+    // With memory back, the same file loads and is heard.
+    Boxes().clear();
+    LoadWaveSound(path.c_str(), slot);
+    EXPECT_TRUE(Boxes().empty());
+    ASSERT_NE(slot, nullptr);
+    start = Now();
+    PlaySoundFromStart(slot);
+    AdvanceMs(50);
+    EXPECT_GT(PeakOf(Audio(), start, Now()), 10000);
+}
+
+TEST_F(WaveSoundTest, TouchingTheMixerWithoutTheAudioLockFailsTheTest) {
+    // A slip on purpose: the check that every touch of the mixer's state makes, with no lock held,
+    // as in a SoundBuffer::Stop whose lock was left out.
+    EXPECT_NONFATAL_FAILURE(CheckAudioLocked("SoundBuffer::Stop"),
+                            "SoundBuffer::Stop touched the mixer's state without the audio lock");
+    {
+        AudioLock outer;
+        { AudioLock inner; }
+        CheckAudioLocked("SoundBuffer::Stop");  // the outer lock is still held: no failure
+    }
+    EXPECT_NONFATAL_FAILURE(CheckAudioLocked("SoundBuffer::Play"),
+                            "SoundBuffer::Play touched the mixer's state without the audio lock");
 }
 
 TEST_F(WaveSoundTest, SizesThatRunPastTheFileAreCutToIt) {

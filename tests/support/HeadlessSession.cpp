@@ -1,5 +1,6 @@
 #include "tests/support/HeadlessSession.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <climits>
@@ -9,6 +10,14 @@
 #include "platform/System.h"
 
 namespace {
+// Whatever test touches the mixer's state without the audio lock fails, wherever its backend came
+// from.
+void FailUnlockedAudioTouch(const char* what) {
+    ADD_FAILURE() << what << " touched the mixer's state without the audio lock";
+}
+const bool unlockedAudioTouchesFail =
+    (HeadlessBackend::unlockedAudioTouch = FailUnlockedAudioTouch, true);
+
 std::string CurrentDirectory() {
     char buffer[PATH_MAX];
     return getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string(".");
