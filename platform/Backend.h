@@ -31,7 +31,8 @@ public:
     // Called by a flip before it shows its picture: that picture goes out no sooner than one frame
     // time after the previous flip's.
     virtual void PaceFrame() = 0;
-    // Told after a flipped frame has been shown.
+    // Told after a flipped frame has been shown. The real platform waits here until the next
+    // frame should start, so that the frame reads its input just before it is drawn and shown.
     virtual void FrameFlipped() {}
 
     virtual bool PollEvent(PlatformEvent& event) = 0;
@@ -50,6 +51,10 @@ public:
     virtual uint32_t Milliseconds() = 0;
     // Gives up the processor for at most one millisecond (busy waits call it between clock reads).
     virtual void SleepSlice() = 0;
+    // False for a clock that moves only when the program waits (the tests'): slow work is then
+    // done at once rather than on a thread of its own, so that its end always falls on the same
+    // moment of the program.
+    virtual bool ClockRunsByItself() { return true; }
 
     // Starts pulling sound from the mixer; false when there is no audio device.
     virtual bool OpenAudio(AudioMixer& mixer, int sampleRate) = 0;

@@ -23,6 +23,7 @@ HeadlessBackend::HeadlessBackend()
       keyboardFocused(true),
       keepImages(false),
       captureAudio(false),
+      clockRunsByItself(false),
       clockStart(0),
       microseconds(0),
       lastFlipMicroseconds(0),

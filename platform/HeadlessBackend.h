@@ -68,6 +68,7 @@ public:
     void ShowMessageBox(const char* caption, const char* text) override;
     uint32_t Milliseconds() override;
     void SleepSlice() override;
+    bool ClockRunsByItself() override { return clockRunsByItself; }
     bool OpenAudio(AudioMixer& mixer, int sampleRate) override;
     void CloseAudio() override;
     void LockAudio() override;
@@ -92,8 +93,10 @@ public:
     bool displayAvailable;
     bool audioAvailable;
     bool keyboardFocused;
-    bool keepImages;      // keep every shown picture in shownImages
-    bool captureAudio;    // keep the rendered sound in audio
+    bool keepImages;    // keep every shown picture in shownImages
+    bool captureAudio;  // keep the rendered sound in audio
+    // Lets slow work run on threads of its own, as it does on the real platform.
+    bool clockRunsByItself;
     uint32_t clockStart;  // the timer's value at start, to test its wrap
 
     // State.

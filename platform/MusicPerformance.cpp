@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/AudioMixer.h"
+#include "platform/Backend.h"
 #include "platform/Paths.h"
 #include "platform/SoundDevice.h"
 
@@ -69,7 +70,11 @@ MusicPerformance::MusicPerformance()
       lastTick(0),
       songEnded(false),
       requestedTempo(0.0),
-      appliedTempo(0.0) {}
+      appliedTempo(0.0),
+      instruments(NoInstruments),
+      loaderDone(false),
+      loaderSucceeded(false),
+      waitingSegment(nullptr) {}
 
 MusicPerformance::~MusicPerformance() {
     CloseDown();
@@ -89,26 +94,67 @@ bool MusicPerformance::Init(SoundDevice* output) {
         settings = nullptr;
         return false;
     }
-    AudioLock lock;
-    CheckAudioLocked("MusicPerformance::Init");
+    // The mixer renders it once its instruments are in.
     mixer = &output->mixer;
-    mixer->music = this;
     return true;
 }
 
 bool MusicPerformance::AddPort() {
-    if (synth == nullptr) return false;
-    const char* path = IsFile(DefaultSoundFont) ? DefaultSoundFont : SmallSoundFont;
-    if (fluid_synth_sfload(synth, path, 1) == FLUID_FAILED) {
-        std::fprintf(stderr, "The Flurber: cannot load the instruments in %s; no music\n", path);
-        return false;
+    if (synth == nullptr || instruments != NoInstruments) return false;
+    soundFontPath = IsFile(DefaultSoundFont) ? DefaultSoundFont : SmallSoundFont;
+    instruments = LoadingInstruments;
+    if (activeBackend != nullptr && !activeBackend->ClockRunsByItself()) {
+        // On a clock that moves only when the program waits, loading behind its back would make
+        // the music start at a different moment every time.
+        LoadInstruments();
+    } else {
+        instrumentLoader = std::thread(&MusicPerformance::LoadInstruments, this);
     }
-    return true;
+    TakeInstruments();
+    return instruments != InstrumentsFailed;
+}
+
+void MusicPerformance::LoadInstruments() {
+    loaderSucceeded = fluid_synth_sfload(synth, soundFontPath.c_str(), 1) != FLUID_FAILED;
+    loaderDone.store(true, std::memory_order_release);
+}
+
+void MusicPerformance::TakeInstruments() {
+    if (instruments != LoadingInstruments || !loaderDone.load(std::memory_order_acquire)) return;
+    if (instrumentLoader.joinable()) instrumentLoader.join();
+    if (!loaderSucceeded) {
+        std::fprintf(stderr, "The Flurber: cannot load the instruments in %s; no music\n",
+                     soundFontPath.c_str());
+        instruments = InstrumentsFailed;
+        waitingSegment = nullptr;
+        playingSegment = nullptr;
+        return;
+    }
+    instruments = InstrumentsIn;
+    {
+        AudioLock lock;
+        CheckAudioLocked("MusicPerformance::TakeInstruments");
+        mixer->music = this;
+    }
+    MusicSegment* segment = waitingSegment;
+    waitingSegment = nullptr;
+    if (segment != nullptr) StartPlayer(segment);
 }
 
 int32_t MusicPerformance::PlaySegment(MusicSegment* segment) {
     if (segment == nullptr || segment->midiFile.empty()) return MusicFailed;
     if (synth == nullptr) return MusicOk;  // no audio device: nothing is heard
+    TakeInstruments();
+    if (instruments == LoadingInstruments) {
+        waitingSegment = segment;
+        playingSegment = segment;
+        return MusicOk;
+    }
+    if (instruments != InstrumentsIn) return MusicOk;  // no instruments: nothing is heard
+    return StartPlayer(segment);
+}
+
+int32_t MusicPerformance::StartPlayer(MusicSegment* segment) {
     AudioLock lock;
     DropPlayer();
     CheckAudioLocked("MusicPerformance::PlaySegment");
@@ -130,6 +176,12 @@ int32_t MusicPerformance::PlaySegment(MusicSegment* segment) {
 
 void MusicPerformance::Stop() {
     if (synth == nullptr) return;
+    TakeInstruments();
+    waitingSegment = nullptr;
+    if (instruments != InstrumentsIn) {
+        playingSegment = nullptr;
+        return;
+    }
     AudioLock lock;
     DropPlayer();
 }
@@ -137,6 +189,9 @@ void MusicPerformance::Stop() {
 int32_t MusicPerformance::SetTempo(double beatsPerMinute) {
     if (!(beatsPerMinute > 0.0) || !std::isfinite(beatsPerMinute)) return MusicFailed;
     requestedTempo = beatsPerMinute;
+    // The screens send their tempo on every frame: the waiting music starts at the first frame
+    // after its instruments are in.
+    TakeInstruments();
     // Every tempo call rounds the player's position to whole ticks: sent on every frame, the
     // music would drift far off the beat. Only a change is passed on.
     if (player == nullptr || beatsPerMinute == appliedTempo) return MusicOk;
@@ -152,6 +207,8 @@ int32_t MusicPerformance::SetTempo(double beatsPerMinute) {
 
 void MusicPerformance::CloseDown() {
     if (synth == nullptr) return;
+    if (instrumentLoader.joinable()) instrumentLoader.join();
+    waitingSegment = nullptr;
     {
         AudioLock lock;
         DropPlayer();
@@ -166,6 +223,8 @@ void MusicPerformance::CloseDown() {
 }
 
 bool MusicPerformance::IsPlaying() {
+    TakeInstruments();
+    if (waitingSegment != nullptr) return true;
     AudioLock lock;
     CheckAudioLocked("MusicPerformance::IsPlaying");
     return player != nullptr && !songEnded;

@@ -1,8 +1,10 @@
 #pragma once
 #include <fluidsynth/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 class AudioMixer;
@@ -49,7 +51,10 @@ public:
 
     // Prepares the synthesizer on the given output; false (and silence) without one.
     bool Init(SoundDevice* output);
-    // Loads the General MIDI instruments, once for every segment to come.
+    // Loads the General MIDI instruments, once for every segment to come. Where the clock runs by
+    // itself they load on a thread of their own (a large soundfont takes a good part of a second)
+    // while the window and the menu come up; music asked for meanwhile starts from its first note
+    // once they are in.
     bool AddPort();
     // Plays the segment from its start in place of the music that plays, at the tempo last asked
     // for, if any.
@@ -78,7 +83,21 @@ public:
     double requestedTempo;  // 0 until a tempo is asked for
     double appliedTempo;    // the player's; 0 while it keeps the file's own
 
+    enum InstrumentState { NoInstruments, LoadingInstruments, InstrumentsFailed, InstrumentsIn };
+    // Only InstrumentsIn lets anything but the loader touch the synthesizer.
+    InstrumentState instruments;
+    std::string soundFontPath;
+    std::thread instrumentLoader;
+    std::atomic<bool> loaderDone;
+    bool loaderSucceeded;  // written by the loader before loaderDone
+    // Asked to play while the instruments were loading.
+    MusicSegment* waitingSegment;
+
 private:
+    void LoadInstruments();
+    // Once the loader is done, the synthesizer joins the mixer and the waiting music starts.
+    void TakeInstruments();
+    int32_t StartPlayer(MusicSegment* segment);
     void DropPlayer();
     void NoteProgress();
 };

@@ -4,6 +4,7 @@
 
 #include "app/Devices.h"
 #include "media/Display.h"
+#include "platform/FramePacer.h"
 #include "platform/System.h"
 #include "tests/support/HeadlessSession.h"
 #include "tests/support/TestFiles.h"
@@ -113,6 +114,73 @@ TEST_F(DisplayTest, FlipsArePacedAtSixtyPerSecond) {
     const uint64_t start = backend.microseconds;
     for (int i = 0; i < 60; ++i) PresentFrame();
     EXPECT_NEAR(1000000.0, static_cast<double>(backend.microseconds - start), 1000.0);
+}
+
+// A clock that moves only as the pacer uses it: every read costs a microsecond (a wait that spins
+// runs it on), and every sleep wakes 40 microseconds late, as the system's do.
+class ManualPacingClock : public PacingClock {
+public:
+    uint64_t Nanoseconds() override {
+        now += 1000;
+        ++reads;
+        return now;
+    }
+    void Sleep(uint64_t nanoseconds) override {
+        now += nanoseconds + 40000;
+        ++sleeps;
+    }
+
+    uint64_t now = 5000000000;
+    int reads = 0;
+    int sleeps = 0;
+};
+
+TEST(FramePacing, PicturesGoOutEverySixtiethAndFramesStartJustBeforeTheirMoment) {
+    constexpr uint64_t Frame = FramePacer::FrameNanoseconds;
+    ManualPacingClock clock;
+    FramePacer pacer;
+    uint64_t lastPresent = 0;
+    uint64_t frameStart = clock.now;
+    for (int frame = 0; frame < 120; ++frame) {
+        SCOPED_TRACE(frame);
+        // Frames draw for 0.3 ms, every tenth for 2.5 ms; one holds a pause of 200 ms.
+        const uint64_t work = frame == 60 ? 200000000 : frame % 10 == 5 ? 2500000 : 300000;
+        clock.now += work;
+        const int readsBefore = clock.reads;
+        pacer.WaitToPresent(clock);
+        const uint64_t present = clock.now;
+        EXPECT_LE(clock.reads - readsBefore, 103) << "spun for more than a tenth of a millisecond";
+        if (frame == 0 || frame == 60 || frame == 5) {
+            // The first frame, the pause and the first long frame go out as soon as they are
+            // ready: no frame waits for a moment that has passed.
+            EXPECT_LE(present - (frameStart + work), 2000u);
+        } else {
+            // The others at exactly 1/60 s after the one before, to the microsecond.
+            EXPECT_NEAR(static_cast<double>(Frame), static_cast<double>(present - lastPresent),
+                        2000);
+        }
+        lastPresent = present;
+
+        const int sleepsBefore = clock.sleeps;
+        const int readsBeforeStart = clock.reads;
+        pacer.WaitForNextFrame(clock);
+        frameStart = clock.now;
+        EXPECT_LE(clock.sleeps - sleepsBefore, 1);
+        EXPECT_LE(clock.reads - readsBeforeStart, 3) << "the wait for the next frame spun";
+        // The next frame starts as late as it can: by the longest recent frame and a millisecond
+        // before its moment (the pause of frame 60 is not counted as a frame's drawing).
+        const uint64_t longest = frame == 0 ? 0 : frame >= 5 ? 2500000 : 300000;
+        const uint64_t start = present + Frame - longest - FramePacer::Margin;
+        EXPECT_GE(frameStart + 10000, start);
+        EXPECT_LE(frameStart, start + 60000);
+    }
+
+    // With vsync the display's own wait paces the frames: the next one starts at once.
+    pacer.vsync = true;
+    pacer.WaitToPresent(clock);
+    const uint64_t returned = clock.now;
+    pacer.WaitForNextFrame(clock);
+    EXPECT_LE(clock.now - returned, 2000u);
 }
 
 TEST_F(DisplayTest, LostDisplaySurfacesAreRestoredAndDrawAgain) {

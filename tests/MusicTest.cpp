@@ -14,6 +14,8 @@
 
 #include "app/Devices.h"
 #include "media/Music.h"
+#include "platform/MusicPerformance.h"
+#include "platform/SoundDevice.h"
 #include "tests/support/HeadlessSession.h"
 #include "tests/support/TestFiles.h"
 
@@ -350,6 +352,46 @@ TEST_F(MusicTest, NamesAreFoundInTheSearchFolderWhateverTheWorkingFolder) {
     const size_t mark = Now();
     AdvanceMs(2000);
     EXPECT_EQ(BeatsOf(Audio(), mark).onsets.size(), 4u);
+}
+
+TEST(MusicLoadingTest, InstrumentsLoadBehindTheProgramAndTheSongThenStartsFromItsFirstNote) {
+    // On a clock that runs by itself the soundfont loads on a thread of its own.
+    HeadlessBackend backend;
+    backend.audioAvailable = true;
+    backend.captureAudio = true;
+    backend.clockRunsByItself = true;
+    activeBackend = &backend;
+    {
+        SoundDevice output;
+        ASSERT_TRUE(output.Open());
+        MusicPerformance performance;
+        ASSERT_TRUE(performance.Init(&output));
+        ASSERT_TRUE(performance.AddPort());
+        MusicSegment segment(WoodBlockBeats(480, 8, 120));
+        segment.SetRepeats(100);
+        performance.SetTempo(95);
+        // Asked for before the instruments may be in: nothing waits, and the song is on its way.
+        EXPECT_EQ(MusicOk, performance.PlaySegment(&segment));
+        EXPECT_TRUE(performance.IsPlaying());
+        // Frames go on meanwhile (each sends the tempo) until the instruments are in.
+        for (int frame = 0;
+             frame < 1000 && performance.instruments != MusicPerformance::InstrumentsIn; ++frame) {
+            backend.Advance(16667);
+            performance.SetTempo(95);
+            usleep(10000);
+        }
+        ASSERT_EQ(MusicPerformance::InstrumentsIn, performance.instruments);
+        const size_t in = backend.audio.size() / 2;
+        EXPECT_EQ(0, PeakOf(backend.audio, 0, in)) << "heard before the instruments were in";
+        backend.Advance(3000000);
+        const Beats beats = BeatsOf(backend.audio, in);
+        ASSERT_GE(beats.onsets.size(), 4u);
+        // The first beat of the song, at once, then the song's beats at the tempo asked for.
+        EXPECT_LT(beats.onsets[0] - in, static_cast<size_t>(Rate / 100));
+        EXPECT_NEAR(beats.spacing, 60 / 95.0, 0.003);
+        performance.CloseDown();
+    }
+    activeBackend = nullptr;
 }
 
 TEST(MusicSilentMachineTest, WithoutAnAudioDeviceMusicCallsDoNothing) {

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/KeyCodes.h"
+#include "platform/PictureScaler.h"
 #include "platform/PointerTracker.h"
 #include "platform/ScreenGeometry.h"
 #include "platform/SdlBackend.h"
+#include "platform/Surface.h"
 #include "platform/WindowModeChord.h"
 
 namespace {
@@ -161,6 +164,60 @@ TEST(WindowSize, PointerMapsOntoThePictureAndNeverOntoABar) {
     }
 }
 
+// A picture whose every pixel tells where it is: column in the low 12 bits, row above them.
+struct CoordinatePicture : Surface {
+    CoordinatePicture() : Surface(800, 600) {
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x) SetPixel(x, y, static_cast<uint32_t>(y << 12 | x));
+    }
+};
+
+// A window's pixels as the software path leaves them: each picture pixel where a graphics
+// processor's nearest sampling puts it (the texel under the centre of each screen pixel), black
+// bars, nothing written past the ends of the rows.
+void ExpectPictureAsTheGraphicsProcessorPlacesIt(const uint32_t* pixels, int pitch, int width,
+                                                 int height) {
+    const PictureArea area = FitPicture(width, height, 800, 600);
+    int wrong = 0;
+    for (int y = 0; y < height; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(
+            reinterpret_cast<const uint8_t*>(pixels) + static_cast<size_t>(y) * pitch);
+        for (int x = 0; x < width; ++x) {
+            uint32_t expected = 0;
+            if (x >= area.x && x < area.x + area.width && y >= area.y && y < area.y + area.height) {
+                const auto column =
+                    static_cast<uint32_t>(std::floor((x - area.x + 0.5) * 800.0 / area.width));
+                const auto line =
+                    static_cast<uint32_t>(std::floor((y - area.y + 0.5) * 600.0 / area.height));
+                expected = line << 12 | column;
+            }
+            if (row[x] != expected && ++wrong <= 5) {
+                ADD_FAILURE() << "screen pixel " << x << ", " << y << " of " << width << "x"
+                              << height << " holds " << std::hex << row[x] << ", not " << expected;
+            }
+        }
+        for (int x = width; x < pitch / 4; ++x) ASSERT_EQ(0xDEADBEEFu, row[x]) << "past the row";
+    }
+    EXPECT_EQ(0, wrong);
+}
+
+TEST(WindowSize, SoftwarePresentPutsEveryPicturePixelWhereTheGraphicsProcessorDoes) {
+    const CoordinatePicture picture;
+    PictureScaler scaler;
+    // 1.2x with bars left and right, 2x, bars above and below, a size between multiples, 1x.
+    const int sizes[][2] = {{1280, 720}, {1600, 1200}, {800, 1000}, {1366, 768}, {800, 600}};
+    for (const auto& size : sizes) {
+        const int width = size[0];
+        const int height = size[1];
+        // Rows longer than the window, as framebuffers may have; garbage where the bars go.
+        const int pitch = (width + 3) * 4;
+        std::vector<uint32_t> window(static_cast<size_t>(pitch / 4) * height, 0xDEADBEEFu);
+        scaler.Scale(picture.pixels.data(), 800, 600, window.data(), pitch, width, height,
+                     FitPicture(width, height, 800, 600), true);
+        ExpectPictureAsTheGraphicsProcessorPlacesIt(window.data(), pitch, width, height);
+    }
+}
+
 TEST(WindowSize, AStillPointerIsAskedOfTheDesktopUntilSdlSeesItMove) {
     PointerTracker pointer;
     int x = 0;
@@ -220,6 +277,21 @@ protected:
 
     SdlBackend backend;
 };
+
+TEST_F(SdlWindowMode, WithoutAGraphicsProcessorTheFramebufferShowsThePicture) {
+    // SDL's dummy driver has no OpenGL: the picture goes into the window's own framebuffer.
+    ASSERT_TRUE(backend.video.usingFramebuffer);
+    backend.video.ToggleFullscreen();
+    SDL_SetWindowSize(backend.video.window, 1280, 720);
+    backend.ShowImage(CoordinatePicture());
+    SDL_Surface* framebuffer = SDL_GetWindowSurface(backend.video.window);
+    ASSERT_NE(nullptr, framebuffer);
+    ASSERT_EQ(1280, framebuffer->w);
+    ASSERT_EQ(720, framebuffer->h);
+    ASSERT_EQ(1280 * 4, framebuffer->pitch);
+    ExpectPictureAsTheGraphicsProcessorPlacesIt(static_cast<const uint32_t*>(framebuffer->pixels),
+                                                framebuffer->pitch, 1280, 720);
+}
 
 TEST_F(SdlWindowMode, AltReturnSwitchesBackAndForthWithoutAKeyUp) {
     Key(SDL_KEYDOWN, SDL_SCANCODE_LALT, KMOD_LALT);
