@@ -42,8 +42,9 @@ inline uint32_t KeyedPixel(uint32_t dest, uint32_t src) {
 constexpr int KeyedBlock = 16;
 
 // On x86-64 the loader picks an AVX2 build of the keyed copy (8 pixels an instruction) where the
-// processor has it, and the baseline SSE2 one elsewhere.
-#if defined(__x86_64__) && defined(__GNUC__)
+// processor has it, and the baseline SSE2 one elsewhere. Not under ThreadSanitizer: the choice is
+// made before the sanitizer is up, by code that it instruments.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_THREAD__)
 #define KEYED_COPY_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define KEYED_COPY_CLONES

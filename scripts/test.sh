@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds The Flurber and runs every test: the suite and the real game in a virtual display, then the
-# suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzzers for a short while.
+# suite again under AddressSanitizer and UndefinedBehaviorSanitizer, the tests with a real audio
+# thread under ThreadSanitizer, then the fuzzers for a short while.
 # The end-to-end tests include the Debian package, built, unpacked and checked without installing it.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 flurber_install xvfb openbox xdotool wmctrl x11-utils imagemagick clang libclang-rt-14-dev \
@@ -19,6 +20,13 @@ cmake -S "$FLURBER_ROOT" -B "$FLURBER_ROOT/build-asan" -G Ninja -DCMAKE_BUILD_TY
 cmake --build "$FLURBER_ROOT/build-asan" -j "$jobs" --target flurber_tests
 echo "== tests with sanitizers"
 (cd "$FLURBER_ROOT/build-asan" && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$FLURBER_ROOT/tests/lsan.supp" ctest --output-on-failure -R '^unit$')
+
+echo "== build with ThreadSanitizer"
+cmake -S "$FLURBER_ROOT" -B "$FLURBER_ROOT/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DFLURBER_TSAN=ON -DFLURBER_ASSETS=OFF -DFLURBER_RUN_DIR="$FLURBER_ROOT/build/run" >/dev/null
+cmake --build "$FLURBER_ROOT/build-tsan" -j "$jobs" --target flurber_tests
+echo "== tests with ThreadSanitizer (the mixer and the music on SDL's audio thread)"
+(cd "$FLURBER_ROOT/build-tsan" && ctest --output-on-failure -L tsan)
 
 if [ -f "$FLURBER_ROOT/fuzz/CMakeLists.txt" ]; then
     echo "== fuzzers"
