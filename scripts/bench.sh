@@ -10,14 +10,18 @@
 # Usage: bash scripts/bench.sh [--quick] [--fuzz RUNS]
 #   --quick leaves out memory and valgrind (the slow parts). Run it on an otherwise idle machine;
 #   the figures of a busy one say little.
+#   --soak runs nothing but the soak of the real binary (bench/soak.sh): 10 minutes of random
+#   keys, clicks and Alt+Return under Xvfb, then Quit; FLURBER_SOAK_SECONDS shortens it for a trial.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-flurber_install xvfb openbox xdotool wmctrl x11-utils valgrind time python3
+flurber_install xvfb openbox xdotool wmctrl x11-utils valgrind time python3 imagemagick
 
 quick=0
+soak=0
 fuzz_runs=0
 while [ $# -gt 0 ]; do
     case $1 in
         --quick) quick=1 ;;
+        --soak) soak=1 ;;
         --fuzz) fuzz_runs=$2; shift ;;
         *) echo "usage: $0 [--quick] [--fuzz RUNS]" >&2; exit 2 ;;
     esac
@@ -47,6 +51,13 @@ trap cleanup EXIT
 echo "== build ($BUILD)"
 cmake -S "$FLURBER_ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" --target flurber flurber_bench flurber_tests flurber_assets >/dev/null
+
+if [ "$soak" -eq 1 ]; then
+    echo
+    echo "== soak: the real binary under Xvfb, ${FLURBER_SOAK_SECONDS:-600} s of random input, then Quit"
+    bash "$FLURBER_ROOT/bench/soak.sh" "$BUILD/run/flurber" "$RUN_DIR"
+    exit
+fi
 
 echo
 echo "== frames and blits (median CPU time of 5 runs; ratio = time / floor)"

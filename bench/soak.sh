@@ -1,0 +1,319 @@
+#!/usr/bin/env bash
+# The real game under Xvfb with openbox for 10 minutes of random keys, clicks and Alt+Return from a
+# fixed seed, then Quit. It reports whether the game lived through it and ended with code 0 on
+# Quit, whether frames kept coming, and its resident set, sampled every second, after the first
+# minute. scripts/bench.sh --soak builds the game and runs this.
+# Usage: bash bench/soak.sh <path-to-flurber> <run-dir>
+#   FLURBER_SOAK_SECONDS (default 600) and FLURBER_SOAK_SEED (default 16) change the run.
+#
+# The input never asks the menu to quit before the end: no click lands on the Quit item; Up and
+# Down, which can light Quit for the keyboard, are each followed by a move of the pointer, which
+# hands the menu back to the pointer; Escape goes only to a game seen in play (frames coming and
+# the countdown shown), where it means "to the menu". Space wins rooms, so whole games end in the
+# victory sequence too.
+#
+# Frames: a small library preloaded into the game notes every picture it hands to the display, and
+# how often the game's main thread read its millisecond clock since the picture before. The timed
+# sequences (the room's outcome, the victory, the pauses when switching screens) are busy waits on
+# that clock and show nothing new for up to 2.3 s; a gap in which the clock was read many times is
+# one of them. Any other gap is frames that failed to come.
+set -euo pipefail
+E2E_SCREEN=${E2E_SCREEN:-1024x768}
+# shellcheck source=../tests/e2e/common.bash
+source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/common.bash" "$@"
+for tool in python3 cc xwininfo; do
+    command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
+done
+
+SECONDS_TO_RUN=${FLURBER_SOAK_SECONDS:-600}
+SEED=${FLURBER_SOAK_SEED:-16}
+# A gap with at least this many clock reads is a busy wait: it reads the clock about every 0.5 ms,
+# a frame a few times.
+PAUSE_CLOCK_READS=20
+
+cat >"$WORK/frame_probe.c" <<'EOF'
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+static long clock_reads;
+static FILE *log_file;
+
+static long long now_ns(void) {
+    struct timespec t;
+    clock_gettime(CLOCK_REALTIME, &t);
+    return (long long)t.tv_sec * 1000000000LL + t.tv_nsec;
+}
+
+static int on_main_thread(void) { return syscall(SYS_gettid) == getpid(); }
+
+static void note_frame(void) {
+    if (!log_file) {
+        const char *path = getenv("FRAME_PROBE_LOG");
+        log_file = path ? fopen(path, "a") : stderr;
+        if (!log_file) log_file = stderr;
+    }
+    fprintf(log_file, "%lld %ld\n", now_ns(), clock_reads);
+    fflush(log_file);
+    clock_reads = 0;
+}
+
+uint32_t SDL_GetTicks(void) {
+    static uint32_t (*real)(void);
+    if (!real) real = (uint32_t (*)(void))dlsym(RTLD_NEXT, "SDL_GetTicks");
+    if (on_main_thread()) ++clock_reads;
+    return real();
+}
+
+uint64_t SDL_GetTicks64(void) {
+    static uint64_t (*real)(void);
+    if (!real) real = (uint64_t (*)(void))dlsym(RTLD_NEXT, "SDL_GetTicks64");
+    if (on_main_thread()) ++clock_reads;
+    return real();
+}
+
+void SDL_RenderPresent(void *renderer) {
+    static void (*real)(void *);
+    if (!real) real = (void (*)(void *))dlsym(RTLD_NEXT, "SDL_RenderPresent");
+    real(renderer);
+    note_frame();
+}
+
+int SDL_UpdateWindowSurface(void *window) {
+    static int (*real)(void *);
+    if (!real) real = (int (*)(void *))dlsym(RTLD_NEXT, "SDL_UpdateWindowSurface");
+    const int result = real(window);
+    note_frame();
+    return result;
+}
+
+int SDL_UpdateWindowSurfaceRects(void *window, const void *rects, int count) {
+    static int (*real)(void *, const void *, int);
+    if (!real) real = (int (*)(void *, const void *, int))dlsym(RTLD_NEXT, "SDL_UpdateWindowSurfaceRects");
+    const int result = real(window, rects, count);
+    note_frame();
+    return result;
+}
+EOF
+cc -O2 -shared -fPIC -o "$WORK/frame_probe.so" "$WORK/frame_probe.c" -ldl
+
+# --- the window, in the game's own 800 x 600 coordinates, in full screen or in a window ---
+
+WINDOW_WIDTH=800
+WINDOW_HEIGHT=600
+read_window_size() {
+    read -r WINDOW_WIDTH WINDOW_HEIGHT < <(xwininfo -id "$WINDOW" 2>/dev/null |
+        awk '/^ *Width:/ { w = $2 } /^ *Height:/ { h = $2 } END { print w, h }')
+}
+
+# Window coordinates of the centre of the game's pixel (x, y): the picture is scaled evenly and
+# centred in the window.
+window_point() {
+    awk -v w="$WINDOW_WIDTH" -v h="$WINDOW_HEIGHT" -v x="$1" -v y="$2" 'BEGIN {
+        s = w / 800; if (h / 600 < s) s = h / 600
+        printf "%d %d\n", int((w - 800 * s) / 2) + int((x + 0.5) * s),
+                          int((h - 600 * s) / 2) + int((y + 0.5) * s) }'
+}
+
+click_game() {
+    local wx wy
+    read_window_size
+    read -r wx wy < <(window_point "$1" "$2")
+    xdotool mousemove --window "$WINDOW" "$wx" "$wy" click 1 2>/dev/null || true
+}
+
+move_game() {
+    local wx wy
+    read_window_size
+    read -r wx wy < <(window_point "$1" "$2")
+    xdotool mousemove --window "$WINDOW" "$wx" "$wy" 2>/dev/null || true
+}
+
+hold_key() {
+    xdotool keydown "$1" 2>/dev/null || true
+    sleep "$2"
+    xdotool keyup "$1" 2>/dev/null || true
+}
+
+# At least 10 frames in the last 300 ms: the game is drawing frames, not inside a timed sequence.
+frames_coming() {
+    local now
+    now=$(date +%s%N)
+    tail -n 20 "$WORK/frames.log" 2>/dev/null | awk -v since=$((now - 300000000)) \
+        '$1 >= since { n++ } END { exit !(n >= 10) }'
+}
+
+# The game's pixel (x, y) of a screenshot of the window, as #RRGGBB.
+window_pixel() {
+    local wx wy
+    read -r wx wy < <(window_point "$2" "$3")
+    convert "$WORK/$1.ppm[1x1+$wx+$wy]" -format '%[hex:p{0,0}]' info: 2>/dev/null | cut -c1-6 |
+        sed 's/^/#/'
+}
+
+# In play: frames coming, and the countdown's white box at (395, 20) on the screen.
+in_play() {
+    frames_coming || return 1
+    read_window_size
+    import -window "$WINDOW" "$WORK/now.ppm" 2>/dev/null || return 1
+    [ "$(window_pixel now 395 20)" = "#FFFFFF" ] && [ "$(window_pixel now 396 21)" = "#FFFFFF" ] &&
+        frames_coming
+}
+
+# A point of the picture anywhere but on the Quit item (it answers to clicks from y 290 to 400 on
+# x 0 to 200); a few pixels to spare for rounding in a scaled window.
+random_click() {
+    local x y
+    while :; do
+        x=$((RANDOM % 800))
+        y=$((RANDOM % 600))
+        { [ "$x" -le 205 ] && [ "$y" -ge 285 ] && [ "$y" -le 405 ]; } || break
+    done
+    click_game "$x" "$y"
+}
+
+game_running() { kill -0 "$GAME_PID" 2>/dev/null; }
+
+# --- the run ---
+
+start_display
+(cd "$RUN_DIR" && exec env SDL_AUDIODRIVER=dummy FRAME_PROBE_LOG="$WORK/frames.log" \
+    LD_PRELOAD="$WORK/frame_probe.so" "$FLURBER") >"$WORK/flurber.log" 2>&1 &
+GAME_PID=$!
+start=$(date +%s%N)
+(
+    while kill -0 "$GAME_PID" 2>/dev/null; do
+        rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$GAME_PID/status" 2>/dev/null) || break
+        [ -n "$rss" ] && echo "$(($(date +%s%N) - start)) $rss"
+        sleep 1
+    done
+) >"$WORK/rss.log" &
+SAMPLER_PID=$!
+WINDOW=
+for _ in $(seq 200); do
+    WINDOW=$(full_screen_window) && break
+    game_running || fail "the game ended at start-up"
+    sleep 0.1
+done
+[ -n "$WINDOW" ] || fail "no full-screen game window"
+sleep 1
+xdotool windowactivate --sync "$WINDOW" >/dev/null 2>&1 || xdotool windowfocus "$WINDOW" 2>/dev/null || true
+note "game $GAME_PID in window $WINDOW; $SECONDS_TO_RUN s of random input, seed $SEED"
+
+RANDOM=$SEED
+declare -A done_count=()
+deadline=$((SECONDS + SECONDS_TO_RUN))
+while [ "$SECONDS" -lt "$deadline" ]; do
+    game_running || break
+    roll=$((RANDOM % 100))
+    if [ "$roll" -lt 30 ]; then
+        keys=(Left Right Left Right S S S Return)
+        key=${keys[RANDOM % ${#keys[@]}]}
+        hold_key "$key" "0.$((RANDOM % 5 + 1))"
+        done_count[key]=$((${done_count[key]:-0} + 1))
+    elif [ "$roll" -lt 37 ]; then
+        hold_key space 0.1
+        done_count[space]=$((${done_count[space]:-0} + 1))
+    elif [ "$roll" -lt 42 ]; then
+        # Up or Down lights an item for the keyboard; the pointer's move hands the menu back to
+        # the pointer before any key could act on it.
+        hold_key "$([ $((RANDOM % 2)) -eq 0 ] && echo Up || echo Down)" 0.1
+        x=$((300 + RANDOM % 400))
+        y=$((RANDOM % 500))
+        move_game "$x" "$y"
+        sleep 0.1
+        move_game $((x + 37)) $((y + 37))
+        sleep 0.1
+        done_count[updown]=$((${done_count[updown]:-0} + 1))
+    elif [ "$roll" -lt 72 ]; then
+        random_click
+        done_count[click]=$((${done_count[click]:-0} + 1))
+    elif [ "$roll" -lt 80 ]; then
+        # Start, Configuration and Credits more often than anywhere else.
+        targets=("100 150" "100 150" "100 250" "750 575")
+        read -r x y <<<"${targets[RANDOM % ${#targets[@]}]}"
+        click_game "$x" "$y"
+        done_count[item]=$((${done_count[item]:-0} + 1))
+    elif [ "$roll" -lt 86 ]; then
+        xdotool key alt+Return 2>/dev/null || true
+        sleep 0.5
+        done_count[altreturn]=$((${done_count[altreturn]:-0} + 1))
+    elif [ "$roll" -lt 94 ]; then
+        sleep 0.1
+        if in_play; then
+            hold_key Escape 0.1
+            done_count[escape]=$((${done_count[escape]:-0} + 1))
+        fi
+    else
+        sleep "0.$((RANDOM % 9 + 1))"
+    fi
+    sleep "0.0$((RANDOM % 9 + 1))"
+done
+game_running || { wait "$GAME_PID" && code=0 || code=$?; GAME_PID=; fail "the game ended early (exit $code)"; }
+summary=
+for action in "${!done_count[@]}"; do summary+=" $action ${done_count[$action]}"; done
+note "input done:$summary"
+
+# Quit: from a game in play Escape leads to the menu; a click off the items closes the credits page
+# if it shows; then Quit. Repeated while the game is inside a timed sequence.
+GAME_EXIT=running
+for _ in $(seq 20); do
+    game_running || break
+    if in_play; then
+        hold_key Escape 0.1
+        sleep 0.5
+        continue
+    fi
+    frames_coming || { sleep 0.5; continue; }
+    click_game 500 500
+    sleep 0.5
+    in_play && continue
+    click_game 100 350
+    wait_game_exit 5
+    [ "$GAME_EXIT" = running ] || break
+done
+if [ "$GAME_EXIT" = running ]; then fail "the game did not quit"; fi
+end=$(date +%s%N)
+kill "$SAMPLER_PID" 2>/dev/null || true
+wait "$SAMPLER_PID" 2>/dev/null || true
+
+if [ -s "$WORK/flurber.log" ]; then
+    note "the game said:"
+    head -n 5 "$WORK/flurber.log"
+fi
+python3 - "$WORK/frames.log" "$WORK/rss.log" "$start" "$end" "$PAUSE_CLOCK_READS" "$GAME_EXIT" <<'PY'
+import sys
+frames_path, rss_path, start, end, pause_reads, exit_code = sys.argv[1:7]
+start, end, pause_reads = int(start), int(end), int(pause_reads)
+frames = [tuple(map(int, line.split())) for line in open(frames_path) if line.strip()]
+print(f"run: {(end - start) / 60e9:.1f} minutes; exit code on Quit: {exit_code} "
+      f"({'met' if exit_code == '0' else 'MISSED'}: no crash, exit 0)")
+gaps = [((b - a) / 1e6, reads, (a - start) / 1e9) for (a, _), (b, reads) in zip(frames, frames[1:])]
+paused = [g for g in gaps if g[1] >= pause_reads]
+other = [g for g in gaps if g[1] < pause_reads]
+outside_seconds = sum(g[0] for g in other) / 1e3
+print(f"frames: {len(frames)} presented; {len(other) / outside_seconds:.1f} a second outside the "
+      f"timed sequences")
+print(f"  longest gap of all: {max(gaps)[0]:.0f} ms")
+print(f"  in timed sequences: {len(paused)} gaps, longest {max(paused)[0] if paused else 0:.0f} ms")
+worst = sorted(other, reverse=True)[:5]
+print(f"  outside them: longest {worst[0][0]:.1f} ms ({'met' if worst[0][0] <= 100 else 'MISSED'}: "
+      f"none over 100 ms); over 50 ms: {sum(1 for g in other if g[0] > 50)}; the five longest "
+      f"(ms at s): " + ", ".join(f"{g[0]:.0f} at {g[2]:.0f}" for g in worst))
+rss = [tuple(map(int, line.split())) for line in open(rss_path) if line.strip()]
+settle = min(60e9, (end - start) / 2)
+after = [kb for t, kb in rss if t >= settle]
+if after:
+    base = after[0]
+    low, high = min(after) - base, max(after) - base
+    verdict = "met" if max(abs(low), abs(high)) <= 2048 else "MISSED"
+    print(f"resident set: {base / 1024:.1f} MB after "
+          f"{settle / 1e9:.0f} s, then from {low / 1024:+.2f} to {high / 1024:+.2f} MB of that, "
+          f"{(after[-1] - base) / 1024:+.2f} MB at the end ({len(after)} samples; "
+          f"within +-2 MB: {verdict})")
+PY
