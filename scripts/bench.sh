@@ -2,28 +2,38 @@
 # Builds The Flurber with its asset pack in build-bench/ and measures it:
 #   frames and blits  Google Benchmark, every time as a ratio to the floor (one memcpy of a frame)
 #   memory            resident set over 100,000 menu frames and over 100 rooms played by script
-#   start-up          the real binary under Xvfb, from exec to its first presented menu frame
-#   frame pacing      the real binary under Xvfb: intervals between presented frames over 10 s of play
-#   idle              CPU use of the real binary while its window is minimised
+#   the real binary  under Xvfb with Mesa's software OpenGL, as most virtual machines run it:
+#                     CPU on the menu and in play at 800x600, and full screen at 1280x720 and
+#                     1600x1200, beside a minimal SDL2 loop (the floor); input to screen; frame
+#                     intervals over 10 s of play; CPU while minimised; start-up to the first menu
+#                     frame and to the menu song, with TimGM6mb and with FluidR3_GM as the default
+#                     soundfont
 #   valgrind          memcheck on the scripted whole game (tests: Soak.ScriptedWholeGame...)
 #   fuzz              only with --fuzz RUNS: each libFuzzer target for RUNS executions
-# Usage: bash scripts/bench.sh [--quick] [--fuzz RUNS]
-#   --quick leaves out memory and valgrind (the slow parts). Run it on an otherwise idle machine;
-#   the figures of a busy one say little.
+# Usage: bash scripts/bench.sh [--quick] [--fuzz RUNS] [--real] [--before RUN_DIR]
+#   --quick leaves out memory and valgrind (the slow parts); --real measures the real binary only.
+#   --before measures the real binary of
+#   another build (its run folder) in the same run, for figures before and after a change. Run it
+#   as root (the soundfont is swapped in a mount namespace of the game's own) on an otherwise idle
+#   machine; the figures of a busy one say little.
 #   --soak runs nothing but the soak of the real binary (bench/soak.sh): 10 minutes of random
 #   keys, clicks and Alt+Return under Xvfb, then Quit; FLURBER_SOAK_SECONDS shortens it for a trial.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-flurber_install xvfb openbox xdotool wmctrl x11-utils valgrind time python3 imagemagick
+flurber_install xvfb openbox xdotool wmctrl x11-utils valgrind time python3 libxtst-dev imagemagick
 
 quick=0
 soak=0
+real_only=0
 fuzz_runs=0
+BEFORE_RUN_DIR=
 while [ $# -gt 0 ]; do
     case $1 in
         --quick) quick=1 ;;
         --soak) soak=1 ;;
+        --real) quick=1; real_only=1 ;;
         --fuzz) fuzz_runs=$2; shift ;;
-        *) echo "usage: $0 [--quick] [--fuzz RUNS]" >&2; exit 2 ;;
+        --before) BEFORE_RUN_DIR=$(readlink -f "$2"); shift ;;
+        *) echo "usage: $0 [--quick] [--fuzz RUNS] [--real] [--before RUN_DIR]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -59,6 +69,7 @@ if [ "$soak" -eq 1 ]; then
     exit
 fi
 
+if [ "$real_only" -eq 0 ]; then
 echo
 echo "== frames and blits (median CPU time of 5 runs; ratio = time / floor)"
 "$BUILD/flurber_bench" --benchmark_filter='^BM_(Floor|Memcpy|PlainBlit|KeyedBlit|Stretched|Clear|PlayFrame|MenuFrame|PresentFrame|LoadCredits)' \
@@ -89,6 +100,7 @@ for name, b in median.items():
         us_per_mp = 1e6 / b["items_per_second"] * 1e6
         print(f"{name:40} {us_per_mp:9.1f} us/MP {reference / b['items_per_second']:6.2f} x memcpy")
 EOF
+fi
 
 if [ "$quick" -eq 0 ]; then
     echo
@@ -113,19 +125,31 @@ for path, note in ((sys.argv[1], "glibc malloc as is"), (sys.argv[2], "MALLOC_MM
 EOF
 fi
 
-# A small library preloaded into the real binary: it notes the moments of every presented frame (an
-# SDL_RenderPresent after the frame's texture was updated), when the game hands it to the display
-# and when the display call returns, and can end the process at the first.
+# The real binary, as a player meets it: Xvfb with openbox and Mesa's software OpenGL, SDL's dummy
+# audio driver (the mixer and the music run in real time with no device). Three small programs are
+# built for it:
+#   present_probe.so  preloaded into the game: notes when every presented frame is handed to the
+#                     display and when the display call returns (a renderer present after a texture
+#                     update, or a framebuffer update), a hash of its picture when asked, and when
+#                     the music's first song starts
+#   floor_loop        the floor: a minimal SDL2 loop showing a changing 800 x 600 picture 60 times
+#                     a second through the native X11 framebuffer
+#   pointer_moves     moves the pointer with XTest and stamps the moment each move has reached the
+#                     X server, whose event is then on its way to the game
 cat >"$OUT/present_probe.c" <<'EOF'
 #define _GNU_SOURCE
+#include <SDL.h>
 #include <dlfcn.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
 
 static int updated;
+static uint64_t texture_hash;
 static FILE *log_file;
+static int hashing = -1;
 
 static long long now_ns(void) {
     struct timespec t;
@@ -133,31 +157,156 @@ static long long now_ns(void) {
     return (long long)t.tv_sec * 1000000000LL + t.tv_nsec;
 }
 
-int SDL_UpdateTexture(void *texture, const void *rect, const void *pixels, int pitch) {
-    static int (*real)(void *, const void *, const void *, int);
-    if (!real) real = (int (*)(void *, const void *, const void *, int))dlsym(RTLD_NEXT, "SDL_UpdateTexture");
-    updated = 1;
-    return real(texture, rect, pixels, pitch);
-}
-
-void SDL_RenderPresent(void *renderer) {
-    static void (*real)(void *);
-    if (!real) real = (void (*)(void *))dlsym(RTLD_NEXT, "SDL_RenderPresent");
-    const long long handed = now_ns();
-    real(renderer);
-    if (!updated) return;
-    updated = 0;
+static FILE *out(void) {
     if (!log_file) {
         const char *path = getenv("PRESENT_PROBE_LOG");
         log_file = path ? fopen(path, "a") : stderr;
         if (!log_file) log_file = stderr;
     }
-    fprintf(log_file, "%lld %lld\n", handed, now_ns());
-    fflush(log_file);
+    return log_file;
+}
+
+static int want_hash(void) {
+    if (hashing < 0) hashing = getenv("PRESENT_PROBE_HASH") != NULL;
+    return hashing;
+}
+
+/* Every eighth pixel of every eighth row: enough to tell a lit menu item from an unlit one. */
+static uint64_t hash_pixels(const void *pixels, int width, int height, int pitch) {
+    uint64_t h = 1469598103934665603ULL;
+    for (int y = 0; y < height; y += 8) {
+        const uint32_t *row = (const uint32_t *)((const uint8_t *)pixels + (size_t)y * pitch);
+        for (int x = 0; x < width; x += 8) h = (h ^ (row[x] & 0xFFFFFF)) * 1099511628211ULL;
+    }
+    return h;
+}
+
+static void note_frame(long long handed, uint64_t hash) {
+    fprintf(out(), "frame %lld %lld %llu\n", handed, now_ns(), (unsigned long long)hash);
+    fflush(out());
     if (getenv("PRESENT_PROBE_EXIT")) _exit(0);
 }
+
+int SDL_UpdateTexture(SDL_Texture *texture, const SDL_Rect *rect, const void *pixels, int pitch) {
+    static int (*real)(SDL_Texture *, const SDL_Rect *, const void *, int);
+    if (!real) real = dlsym(RTLD_NEXT, "SDL_UpdateTexture");
+    updated = 1;
+    if (want_hash()) texture_hash = hash_pixels(pixels, 800, 600, pitch);
+    return real(texture, rect, pixels, pitch);
+}
+
+void SDL_RenderPresent(SDL_Renderer *renderer) {
+    static void (*real)(SDL_Renderer *);
+    if (!real) real = dlsym(RTLD_NEXT, "SDL_RenderPresent");
+    const long long handed = now_ns();
+    real(renderer);
+    if (!updated) return;
+    updated = 0;
+    note_frame(handed, texture_hash);
+}
+
+static uint64_t framebuffer_hash(SDL_Window *window) {
+    static SDL_Surface *(*get)(SDL_Window *);
+    if (!want_hash()) return 0;
+    if (!get) get = dlsym(RTLD_NEXT, "SDL_GetWindowSurface");
+    SDL_Surface *s = get(window);
+    return s ? hash_pixels(s->pixels, s->w, s->h, s->pitch) : 0;
+}
+
+int SDL_UpdateWindowSurface(SDL_Window *window) {
+    static int (*real)(SDL_Window *);
+    if (!real) real = dlsym(RTLD_NEXT, "SDL_UpdateWindowSurface");
+    const long long handed = now_ns();
+    const int result = real(window);
+    note_frame(handed, framebuffer_hash(window));
+    return result;
+}
+
+int SDL_UpdateWindowSurfaceRects(SDL_Window *window, const SDL_Rect *rects, int count) {
+    static int (*real)(SDL_Window *, const SDL_Rect *, int);
+    if (!real) real = dlsym(RTLD_NEXT, "SDL_UpdateWindowSurfaceRects");
+    const long long handed = now_ns();
+    const int result = real(window, rects, count);
+    note_frame(handed, framebuffer_hash(window));
+    return result;
+}
+
+int fluid_player_play(void *player) {
+    static int (*real)(void *);
+    static int noted;
+    if (!real) real = dlsym(RTLD_NEXT, "fluid_player_play");
+    if (!noted) {
+        noted = 1;
+        fprintf(out(), "music %lld\n", now_ns());
+        fflush(out());
+    }
+    return real(player);
+}
 EOF
-cc -O2 -shared -fPIC -o "$OUT/present_probe.so" "$OUT/present_probe.c" -ldl
+cat >"$OUT/floor_loop.c" <<'EOF'
+#include <SDL.h>
+#include <stdlib.h>
+
+int main(int argc, char **argv) {
+    const int seconds = argc > 1 ? atoi(argv[1]) : 10;
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return 1;
+    SDL_Window *window = SDL_CreateWindow("floor", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                          800, 600, 0);
+    if (!window) return 1;
+    const Uint64 frequency = SDL_GetPerformanceFrequency();
+    Uint64 due = SDL_GetPerformanceCounter();
+    for (int frame = 0; frame < seconds * 60; ++frame) {
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) {
+        }
+        SDL_Surface *surface = SDL_GetWindowSurface(window);
+        SDL_FillRect(surface, NULL, SDL_MapRGB(surface->format, frame * 3, 128, 255 - frame * 3));
+        SDL_UpdateWindowSurface(window);
+        due += frequency / 60;
+        const Uint64 now = SDL_GetPerformanceCounter();
+        if (due > now) SDL_Delay((Uint32)((due - now) * 1000 / frequency));
+    }
+    SDL_Quit();
+    return 0;
+}
+EOF
+cat >"$OUT/pointer_moves.c" <<'EOF'
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+/* pointer_moves COUNT SEED FROM_X FROM_Y TO_X TO_Y: COUNT times from one spot to the other, each
+   move at a random phase of the frame; prints the moment each move onto TO has reached the server. */
+int main(int argc, char **argv) {
+    if (argc != 7) return 2;
+    Display *display = XOpenDisplay(NULL);
+    if (!display) return 1;
+    const int count = atoi(argv[1]);
+    srand((unsigned)atoi(argv[2]));
+    for (int i = 0; i < count; ++i) {
+        XTestFakeMotionEvent(display, -1, atoi(argv[3]), atoi(argv[4]), CurrentTime);
+        XSync(display, False);
+        usleep(300000 + rand() % 100000);
+        XTestFakeMotionEvent(display, -1, atoi(argv[5]), atoi(argv[6]), CurrentTime);
+        XSync(display, False);
+        struct timespec t;
+        clock_gettime(CLOCK_REALTIME, &t);
+        printf("%lld\n", (long long)t.tv_sec * 1000000000LL + t.tv_nsec);
+        fflush(stdout);
+        usleep(300000);
+    }
+    XCloseDisplay(display);
+    return 0;
+}
+EOF
+sdl_flags=$(pkg-config --cflags --libs sdl2)
+cc -O2 -shared -fPIC -o "$OUT/present_probe.so" "$OUT/present_probe.c" $(pkg-config --cflags sdl2) -ldl
+cc -O2 -o "$OUT/floor_loop" "$OUT/floor_loop.c" $sdl_flags
+cc -O2 -o "$OUT/pointer_moves" "$OUT/pointer_moves.c" -lX11 -lXtst
 
 start_display() {
     local display
@@ -165,112 +314,254 @@ start_display() {
         [ -e "/tmp/.X${display}-lock" ] || break
     done
     export DISPLAY=:$display
-    Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb "$DISPLAY" -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
     XVFB_PID=$!
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     openbox >/dev/null 2>&1 &
     OPENBOX_PID=$!
     sleep 1
 }
-start_display
+stop_display() {
+    stop_pid "$OPENBOX_PID"
+    stop_pid "$XVFB_PID"
+    OPENBOX_PID=
+    XVFB_PID=
+}
 # The dummy audio driver runs the mixer in real time with no device, so the soundfont is loaded and
 # the music synthesised as with a sound card.
 export SDL_AUDIODRIVER=dummy
 
-echo
-echo "== start-up to the first presented menu frame (real binary, Xvfb 800x600, soundfont loaded)"
-for i in 1 2 3 4 5; do
-    rm -f "$OUT/startup.log"
-    start=$(date +%s%N)
-    (cd "$RUN_DIR" && PRESENT_PROBE_LOG="$OUT/startup.log" PRESENT_PROBE_EXIT=1 \
-        LD_PRELOAD="$OUT/present_probe.so" /usr/bin/time -v -o "$OUT/time$i.txt" ./flurber \
-        >/dev/null 2>"$OUT/startup_stderr.txt")
-    first=$(head -1 "$OUT/startup.log" | awk '{print $2}')
-    echo $(((first - start) / 1000000)) >>"$OUT/startup_ms"
-    grep 'Maximum resident' "$OUT/time$i.txt" | awk '{print $6}' >>"$OUT/startup_rss"
-done
-python3 - "$OUT/startup_ms" "$OUT/startup_rss" <<'EOF'
-import statistics, sys
-ms = [int(x) for x in open(sys.argv[1])]
-rss = [int(x) for x in open(sys.argv[2])]
-m = statistics.median(ms)
-print(f"runs (ms): {ms}  median {m:.0f} ms  (target <= 300 ms: {'met' if m <= 300 else 'MISSED'})")
-print(f"maximum resident set at the first frame: median {statistics.median(rss)/1024:.1f} MB")
-EOF
-
-echo
-echo "== frame pacing over 10 s of play (real binary, Xvfb)"
-rm -f "$OUT/frames.log"
-(cd "$RUN_DIR" && exec env PRESENT_PROBE_LOG="$OUT/frames.log" LD_PRELOAD="$OUT/present_probe.so" \
-    ./flurber >/dev/null 2>&1) &
-GAME_PID=$!
-for _ in $(seq 100); do [ -s "$OUT/frames.log" ] && break; sleep 0.1; done
-sleep 1
-xdotool mousemove 100 150 click 1  # Start
-sleep 2.5                            # the 200 ms switch and the intro's 100 frames
-play_start=$(date +%s%N)
-for round in 1 2 3; do
-    xdotool keydown Right; sleep 1.2; xdotool keyup Right
-    for _ in 1 2 3 4; do xdotool key s; sleep 0.2; done
-    xdotool keydown Left; sleep 1.2; xdotool keyup Left
-done
-play_end=$(date +%s%N)
-python3 - "$OUT/frames.log" "$play_start" "$play_end" <<'EOF'
-import statistics, sys
-rows = [line.split() for line in open(sys.argv[1])]
-start, end = int(sys.argv[2]), int(sys.argv[3])
-ok = lambda ms: abs(1000 / ms - 60) <= 1.2
-def report(label, column):
-    times = [int(row[column]) for row in rows]
-    window = [t for t in times if start <= t <= start + 10_000_000_000 and t <= end]
-    gaps = sorted((b - a) / 1e6 for a, b in zip(window, window[1:]))
-    if len(gaps) < 10:
-        print("too few frames seen"); return
-    def pct(p): return gaps[min(len(gaps) - 1, int(round(p / 100 * (len(gaps) - 1))))]
-    median = statistics.median(gaps)
-    print(f"{label}: {len(window)} frames in {(window[-1]-window[0])/1e9:.2f} s, "
-          f"interval median {median:.3f} ms ({1000/median:.2f} Hz), p1 {pct(1):.3f} ms, "
-          f"p99 {pct(99):.3f} ms ({1000/pct(99):.2f} Hz), max {gaps[-1]:.3f} ms; 60 Hz +- 2 %: "
-          f"median {'met' if ok(median) else 'MISSED'}, p99 {'met' if ok(pct(99)) else 'MISSED'}")
-# Handed: when the game gives the finished frame to the display (its own pacing). Shown: when the
-# display call returns, which adds whatever the X server and its GL take that frame.
-report("handed to the display", 0)
-report("display call returned", 1)
-EOF
-stop_pid "$GAME_PID"
-GAME_PID=
-
-echo
-echo "== CPU use while the window is inactive (minimised), 10 s"
-rm -f "$OUT/idle.log"
-(cd "$RUN_DIR" && exec env PRESENT_PROBE_LOG="$OUT/idle.log" LD_PRELOAD="$OUT/present_probe.so" \
-    ./flurber >/dev/null 2>&1) &
-GAME_PID=$!
-for _ in $(seq 100); do [ -s "$OUT/idle.log" ] && break; sleep 0.1; done
-sleep 1
 ticks() { awk '{print $14 + $15}' "$1"; }
-hz=$(getconf CLK_TCK)
-active0=$(ticks /proc/$GAME_PID/stat); sleep 5; active1=$(ticks /proc/$GAME_PID/stat)
-window=$(xdotool search --pid "$GAME_PID" 2>/dev/null | head -1)
-xdotool windowminimize "$window"
-sleep 2
-frames0=$(wc -l <"$OUT/idle.log")
-total0=$(ticks /proc/$GAME_PID/stat); main0=$(ticks /proc/$GAME_PID/task/$GAME_PID/stat)
-sleep 10
-total1=$(ticks /proc/$GAME_PID/stat); main1=$(ticks /proc/$GAME_PID/task/$GAME_PID/stat)
-frames1=$(wc -l <"$OUT/idle.log")
-python3 - <<EOF
-hz = $hz
-active = ($active1 - $active0) / hz / 5 * 100
-total = ($total1 - $total0) / hz / 10 * 100
-main = ($main1 - $main0) / hz / 10 * 100
-print(f"active on the menu: {active:.1f} % of a core (for comparison)")
-print(f"inactive: whole process {total:.1f} % of a core (main thread {main:.1f} %, the rest is the music synthesised by the audio thread)")
-print(f"frames presented while inactive: {$frames1 - $frames0}")
-print(f"target <= 5 %: {'met' if total <= 5 else 'MISSED'}")
+HZ=$(getconf CLK_TCK)
+# CPU of a process over the given seconds, in percent of a core.
+cpu_of() {
+    local pid=$1 seconds=$2 before after
+    before=$(ticks "/proc/$pid/stat")
+    sleep "$seconds"
+    after=$(ticks "/proc/$pid/stat")
+    awk -v t=$((after - before)) -v hz="$HZ" -v s="$seconds" 'BEGIN { printf "%.1f", t / hz / s * 100 }'
+}
+
+# Starts the game in RUN_DIR under the probe, logging to $1; waits for its first frame.
+start_game() {
+    local log=$1
+    shift
+    rm -f "$log"
+    (cd "$RUN_DIR" && exec env PRESENT_PROBE_LOG="$log" LD_PRELOAD="$OUT/present_probe.so" "$@" \
+        ./flurber >/dev/null 2>&1) &
+    GAME_PID=$!
+    for _ in $(seq 100); do grep -q '^frame' "$log" 2>/dev/null && break; sleep 0.1; done
+}
+stop_game() {
+    stop_pid "$GAME_PID"
+    GAME_PID=
+}
+
+# Screen coordinates of a point of the 800 x 600 picture, letterboxed full screen on $1 (WxH).
+to_screen() {
+    awk -v size="$1" -v x="$2" -v y="$3" 'BEGIN {
+        split(size, s, "x"); k = s[1] / 800 < s[2] / 600 ? s[1] / 800 : s[2] / 600
+        printf "%d %d\n", int((s[1] - int(800 * k)) / 2 + (x + 0.5) * k), int((s[2] - int(600 * k)) / 2 + (y + 0.5) * k) }'
+}
+
+# One binary on one screen size: CPU on the menu and in play; at 800 x 600 also the input lag, the
+# frame intervals in play, the CPU while minimised and the start-up with each soundfont. Figures go
+# to $RESULTS as "label size figure value" lines.
+measure() {
+    local label=$1 size=$2 log="$OUT/$1-$2.log" empty start
+    start_display "$size"
+    if [ "$label" = now ] && [ "$size" = 800x600 ]; then
+        "$OUT/floor_loop" 14 &
+        local floor_pid=$!
+        sleep 2
+        echo "$label $size floor_cpu $(cpu_of "$floor_pid" 10)" >>"$RESULTS"
+        wait "$floor_pid" || true
+    fi
+    if [ "$size" = 800x600 ]; then
+        measure_startup "$label"
+    fi
+    start_game "$log"
+    read -r empty_x empty_y < <(to_screen "$size" 400 300)
+    read -r start_x start_y < <(to_screen "$size" 100 150)
+    xdotool mousemove "$empty_x" "$empty_y"
+    sleep 2
+    echo "$label $size menu_cpu $(cpu_of "$GAME_PID" 10)" >>"$RESULTS"
+    if [ "$size" = 800x600 ]; then
+        # The input lag, on its own run of the game with the picture hashed on every present.
+        stop_game
+        start_game "$OUT/$label-lag.log" PRESENT_PROBE_HASH=1
+        sleep 2
+        "$OUT/pointer_moves" 30 7 "$empty_x" "$empty_y" "$start_x" "$start_y" >"$OUT/$label-moves.txt"
+        echo "$label $size lag $(python3 "$OUT/lag.py" "$OUT/$label-lag.log" "$OUT/$label-moves.txt")" >>"$RESULTS"
+        stop_game
+        start_game "$log"
+    fi
+    xdotool mousemove "$start_x" "$start_y" click 1
+    sleep 3 # the 200 ms switch and the intro's 100 frames
+    start=$(date +%s%N)
+    local cpu_file="$OUT/$label-$size-play-cpu"
+    (cpu_of "$GAME_PID" 10 >"$cpu_file") &
+    local cpu_pid=$!
+    for _ in 1 2; do
+        xdotool keydown Right; sleep 2.4; xdotool keyup Right
+        xdotool keydown Left; sleep 2.4; xdotool keyup Left
+    done
+    wait "$cpu_pid"
+    echo "$label $size play_cpu $(cat "$cpu_file")" >>"$RESULTS"
+    if [ "$size" = 800x600 ]; then
+        echo "$label $size pacing $(python3 "$OUT/pacing.py" "$log" "$start" $((start + 10000000000)))" >>"$RESULTS"
+        # Minimised: no frames run.
+        xdotool windowminimize "$(xdotool search --pid "$GAME_PID" 2>/dev/null | head -1)"
+        sleep 2
+        echo "$label $size idle_cpu $(cpu_of "$GAME_PID" 10)" >>"$RESULTS"
+    fi
+    stop_game
+    stop_display
+}
+
+# Start-up to the first presented menu frame, and to the start of the menu song, five times with
+# each soundfont as the system's default (bound over it in a mount namespace of the game's own).
+measure_startup() {
+    local label=$1 font name run log
+    for font in /usr/share/sounds/sf2/TimGM6mb.sf2 "$FLUIDR3"; do
+        name=$(basename "$font" .sf2)
+        if [ ! -f "$font" ] || ! unshare --mount true 2>/dev/null; then
+            echo "$label 800x600 startup_$name skipped" >>"$RESULTS"
+            continue
+        fi
+        cat "$font" >/dev/null # from the page cache, as on any start after the first
+        for run in 1 2 3 4 5 6; do
+            log="$OUT/$label-startup-$name-$run.log"
+            rm -f "$log"
+            (cd "$RUN_DIR" && exec unshare --mount sh -c '
+                mount --bind "$1" /usr/share/sounds/sf2/default-GM.sf2 || exit 1
+                date +%s%N >"$2.start"
+                exec env PRESENT_PROBE_LOG="$2" LD_PRELOAD="$3" ./flurber' sh "$font" "$log" \
+                "$OUT/present_probe.so" >/dev/null 2>&1) &
+            GAME_PID=$!
+            for _ in $(seq 50); do grep -q '^music' "$log" 2>/dev/null && break; sleep 0.1; done
+            sleep 0.3
+            stop_game
+            # The first run warms what the later ones find in memory.
+            [ "$run" -gt 1 ] && echo "$(cat "$log.start") $(awk '$1 == "frame" { print $2; exit }' "$log") $(awk '$1 == "music" { print $2; exit }' "$log")" >>"$OUT/$label-startup-$name"
+        done
+        echo "$label 800x600 startup_$name $(python3 "$OUT/startup.py" "$OUT/$label-startup-$name")" >>"$RESULTS"
+    done
+}
+
+cat >"$OUT/lag.py" <<'EOF'
+# From each move onto Start to the first presented frame whose picture differs from the one on
+# show when the move reached the server.
+import statistics, sys
+frames = [(int(f[1]), f[3]) for f in (l.split() for l in open(sys.argv[1])) if f[0] == "frame"]
+lags = []
+for stamp in (int(l) for l in open(sys.argv[2])):
+    before = [h for t, h in frames if t < stamp]
+    after = [(t, h) for t, h in frames if t >= stamp]
+    if not before:
+        continue
+    changed = next((t for t, h in after if h != before[-1]), None)
+    if changed is not None:
+        lags.append((changed - stamp) / 1e6)
+lags.sort()
+if len(lags) < 10:
+    print("too_few_moves_seen"); sys.exit()
+p90 = lags[min(len(lags) - 1, round(0.9 * (len(lags) - 1)))]
+print(f"{len(lags)} {statistics.median(lags):.1f} {p90:.1f} {lags[0]:.1f} {lags[-1]:.1f}")
 EOF
-stop_pid "$GAME_PID"
-GAME_PID=
+cat >"$OUT/pacing.py" <<'EOF'
+# Intervals between presented frames in a window of play: as handed to the display (the game's own
+# pacing) and as the display call returns (with what the X server takes).
+import statistics, sys
+rows = [l.split() for l in open(sys.argv[1]) if l.startswith("frame")]
+start, end = int(sys.argv[2]), int(sys.argv[3])
+out = []
+for column in (1, 2):
+    times = [int(r[column]) for r in rows if start <= int(r[1]) <= end]
+    gaps = sorted((b - a) / 1e6 for a, b in zip(times, times[1:]))
+    if len(gaps) < 10:
+        print("too_few_frames"); sys.exit()
+    pct = lambda p: gaps[min(len(gaps) - 1, round(p / 100 * (len(gaps) - 1)))]
+    out += [f"{statistics.median(gaps):.3f}", f"{pct(99):.3f}", f"{gaps[-1]:.3f}"]
+print(len(rows), *out)
+EOF
+cat >"$OUT/startup.py" <<'EOF'
+import statistics, sys
+rows = [[int(x) for x in l.split()] for l in open(sys.argv[1]) if len(l.split()) == 3]
+frame = sorted((f - s) / 1e6 for s, f, m in rows)
+music = sorted((m - s) / 1e6 for s, f, m in rows)
+print(f"{statistics.median(frame):.0f} {max(frame):.0f} {statistics.median(music):.0f} {max(music):.0f}")
+EOF
+
+# The 148 MB FluidR3_GM soundfont, unpacked from its Debian package beside the build rather than
+# installed: installing it would make it the default of every program on the machine.
+FLUIDR3=$BUILD/soundfonts/usr/share/sounds/sf2/FluidR3_GM.sf2
+if [ ! -f "$FLUIDR3" ]; then
+    (mkdir -p "$BUILD/soundfonts" && cd "$BUILD/soundfonts" && apt-get download -qq fluid-soundfont-gm &&
+        dpkg-deb -x fluid-soundfont-gm_*.deb .) >/dev/null 2>&1 || echo "FluidR3_GM not to be had; its start-up is skipped"
+fi
+
+RESULTS="$OUT/results"
+: >"$RESULTS"
+for binary in ${BEFORE_RUN_DIR:+before} now; do
+    [ "$binary" = before ] && RUN_DIR=$BEFORE_RUN_DIR || RUN_DIR=$BUILD/run
+    for size in 800x600 1280x720 1600x1200; do
+        echo "   measuring $binary at $size"
+        measure "$binary" "$size"
+    done
+done
+RUN_DIR=$BUILD/run
+
+python3 - "$RESULTS" <<'EOF'
+import sys
+figures = {}
+for line in open(sys.argv[1]):
+    label, size, name, *value = line.split()
+    figures[(label, size, name)] = value
+labels = [l for l in ("before", "now") if any(k[0] == l for k in figures)]
+def get(label, size, name):
+    return figures.get((label, size, name))
+def verdict(ok):
+    return "met" if ok else "MISSED"
+print()
+floor = get("now", "800x600", "floor_cpu")
+print(f"floor (minimal SDL2 loop, 800x600 changing picture at 60 Hz, native framebuffer): {floor[0] if floor else '?'} % of a core")
+print()
+print(f"{'CPU, % of a core':34}" + "".join(f"{l:>10}" for l in labels) + "  target")
+for size, name, target in (("800x600", "menu_cpu", 6), ("800x600", "play_cpu", 8),
+                           ("1280x720", "menu_cpu", 12), ("1280x720", "play_cpu", 12),
+                           ("1600x1200", "menu_cpu", 15), ("1600x1200", "play_cpu", 15),
+                           ("800x600", "idle_cpu", 5)):
+    values = [get(l, size, name) for l in labels]
+    text = "".join(f"{v[0] if v else '?':>10}" for v in values)
+    now = get("now", size, name)
+    print(f"{name.split('_')[0] + ' at ' + size:34}{text}  <= {target}: {verdict(now and float(now[0]) <= target)}")
+print()
+print("input to screen (pointer onto Start, first frame that shows it), ms")
+for l in labels:
+    v = get(l, "800x600", "lag")
+    if v and len(v) == 5:
+        print(f"  {l:8} {v[0]} moves: median {v[1]}, p90 {v[2]}, min {v[3]}, max {v[4]}"
+              + (f"   median <= 12: {verdict(float(v[1]) <= 12)}, p90 <= 20: {verdict(float(v[2]) <= 20)}" if l == "now" else ""))
+print()
+print("frame intervals over 10 s of play, ms (median, p99, max)")
+for l in labels:
+    v = get(l, "800x600", "pacing")
+    if v and len(v) == 7:
+        ok = lambda ms: abs(1000 / float(ms) - 60) <= 1.2
+        print(f"  {l:8} handed to the display {v[1]}, {v[2]}, {v[3]};  display call returned {v[4]}, {v[5]}, {v[6]}"
+              + (f"   60 Hz +-2 %: {verdict(ok(v[1]) and ok(v[2]))}, returned p99 <= 17.0: {verdict(float(v[5]) <= 17.0)}" if l == "now" else ""))
+print()
+print("start-up, ms from exec (median and worst of 5): first presented menu frame; menu song starts")
+for l in labels:
+    for font in ("TimGM6mb", "FluidR3_GM"):
+        v = get(l, "800x600", "startup_" + font)
+        if not v or len(v) != 4:
+            print(f"  {l:8} {font:11} {'skipped' if v else '?'}")
+            continue
+        print(f"  {l:8} {font:11} frame {v[0]} (worst {v[1]});  song {v[2]} (worst {v[3]})"
+              + (f"   frame <= 200: {verdict(float(v[0]) <= 200)}, song <= 400: {verdict(float(v[2]) <= 400)}" if l == "now" else ""))
+EOF
 
 if [ "$quick" -eq 0 ]; then
     echo
