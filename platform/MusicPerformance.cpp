@@ -1,7 +1,10 @@
 #include "platform/MusicPerformance.h"
 
 #include <fluidsynth.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -26,6 +29,12 @@ constexpr long LargestMidiFile = 16 * 1024 * 1024;
 bool IsFile(const char* path) {
     struct stat info;
     return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Loading the instruments can wait; the window, the pictures and the X server come first. (Linux
+// gives every thread a niceness of its own.)
+void YieldToTheRestOfTheProgram() {
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
 }
 }  // namespace
 
@@ -108,7 +117,10 @@ bool MusicPerformance::AddPort() {
         // the music start at a different moment every time.
         LoadInstruments();
     } else {
-        instrumentLoader = std::thread(&MusicPerformance::LoadInstruments, this);
+        instrumentLoader = std::thread([this] {
+            YieldToTheRestOfTheProgram();
+            LoadInstruments();
+        });
     }
     TakeInstruments();
     return instruments != InstrumentsFailed;

@@ -1,6 +1,7 @@
 #include "platform/SdlVideo.h"
 
 #include <sys/prctl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -30,6 +31,12 @@ SDL_Surface* LoadIcon() {
         }
     }
     return icon;
+}
+
+// A graphics processor's driver makes device nodes: DRM's (Mesa, and NVIDIA's with modesetting)
+// or NVIDIA's own.
+bool MayHaveGraphicsProcessor() {
+    return access("/dev/dri", F_OK) == 0 || access("/dev/nvidia0", F_OK) == 0;
 }
 
 }  // namespace
@@ -103,6 +110,13 @@ bool SdlVideo::TakeOverDisplay(int width, int height) {
         ToggleFullscreen();
     } else {
         fullscreen = SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+    }
+
+    // Without a graphics device OpenGL can only be a software rasteriser, and making a renderer
+    // to find that out takes a third of the start-up.
+    if (!MayHaveGraphicsProcessor()) {
+        usingFramebuffer = framebufferScreen.Start(window, width, height);
+        if (usingFramebuffer) return true;
     }
 
     // Vsync only helps where the screen refreshes at 60 Hz; elsewhere the clock paces the frames.

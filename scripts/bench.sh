@@ -171,14 +171,19 @@ static int want_hash(void) {
     return hashing;
 }
 
-/* Every eighth pixel of every eighth row: enough to tell a lit menu item from an unlit one. */
+/* Every eighth pixel of every eighth row: enough to tell a lit menu item from an unlit one. An
+   all-black picture hashes to 0. */
 static uint64_t hash_pixels(const void *pixels, int width, int height, int pitch) {
     uint64_t h = 1469598103934665603ULL;
+    uint32_t any = 0;
     for (int y = 0; y < height; y += 8) {
         const uint32_t *row = (const uint32_t *)((const uint8_t *)pixels + (size_t)y * pitch);
-        for (int x = 0; x < width; x += 8) h = (h ^ (row[x] & 0xFFFFFF)) * 1099511628211ULL;
+        for (int x = 0; x < width; x += 8) {
+            any |= row[x] & 0xFFFFFF;
+            h = (h ^ (row[x] & 0xFFFFFF)) * 1099511628211ULL;
+        }
     }
-    return h;
+    return any ? h : 0;
 }
 
 static void note_frame(long long handed, uint64_t hash) {
@@ -391,7 +396,7 @@ measure() {
         stop_game
         start_game "$OUT/$label-lag.log" PRESENT_PROBE_HASH=1
         sleep 2
-        "$OUT/pointer_moves" 30 7 "$empty_x" "$empty_y" "$start_x" "$start_y" >"$OUT/$label-moves.txt"
+        "$OUT/pointer_moves" 60 7 "$empty_x" "$empty_y" "$start_x" "$start_y" >"$OUT/$label-moves.txt"
         echo "$label $size lag $(python3 "$OUT/lag.py" "$OUT/$label-lag.log" "$OUT/$label-moves.txt")" >>"$RESULTS"
         stop_game
         start_game "$log"
@@ -436,14 +441,15 @@ measure_startup() {
             (cd "$RUN_DIR" && exec unshare --mount sh -c '
                 mount --bind "$1" /usr/share/sounds/sf2/default-GM.sf2 || exit 1
                 date +%s%N >"$2.start"
-                exec env PRESENT_PROBE_LOG="$2" LD_PRELOAD="$3" ./flurber' sh "$font" "$log" \
+                exec env PRESENT_PROBE_LOG="$2" PRESENT_PROBE_HASH=1 LD_PRELOAD="$3" ./flurber' sh "$font" "$log" \
                 "$OUT/present_probe.so" >/dev/null 2>&1) &
             GAME_PID=$!
             for _ in $(seq 50); do grep -q '^music' "$log" 2>/dev/null && break; sleep 0.1; done
             sleep 0.3
             stop_game
             # The first run warms what the later ones find in memory.
-            [ "$run" -gt 1 ] && echo "$(cat "$log.start") $(awk '$1 == "frame" { print $2; exit }' "$log") $(awk '$1 == "music" { print $2; exit }' "$log")" >>"$OUT/$label-startup-$name"
+            # The first frame with a picture: the window may be cleared to black before it.
+            [ "$run" -gt 1 ] && echo "$(cat "$log.start") $(awk '$1 == "frame" && $4 != 0 { print $2; exit }' "$log") $(awk '$1 == "music" { print $2; exit }' "$log")" >>"$OUT/$label-startup-$name"
         done
         echo "$label 800x600 startup_$name $(python3 "$OUT/startup.py" "$OUT/$label-startup-$name")" >>"$RESULTS"
     done
