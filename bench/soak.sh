@@ -37,76 +37,8 @@ SEED=${FLURBER_SOAK_SEED:-16}
 # a frame a few times.
 PAUSE_CLOCK_READS=20
 
-cat >"$WORK/frame_probe.c" <<'EOF'
-#define _GNU_SOURCE
-#include <dlfcn.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <sys/syscall.h>
-#include <time.h>
-#include <unistd.h>
-
-static long clock_reads;
-static FILE *log_file;
-
-static long long now_ns(void) {
-    struct timespec t;
-    clock_gettime(CLOCK_REALTIME, &t);
-    return (long long)t.tv_sec * 1000000000LL + t.tv_nsec;
-}
-
-static int on_main_thread(void) { return syscall(SYS_gettid) == getpid(); }
-
-static void note_frame(void) {
-    if (!log_file) {
-        const char *path = getenv("FRAME_PROBE_LOG");
-        log_file = path ? fopen(path, "a") : stderr;
-        if (!log_file) log_file = stderr;
-    }
-    fprintf(log_file, "%lld %ld\n", now_ns(), clock_reads);
-    fflush(log_file);
-    clock_reads = 0;
-}
-
-uint32_t SDL_GetTicks(void) {
-    static uint32_t (*real)(void);
-    if (!real) real = (uint32_t (*)(void))dlsym(RTLD_NEXT, "SDL_GetTicks");
-    if (on_main_thread()) ++clock_reads;
-    return real();
-}
-
-uint64_t SDL_GetTicks64(void) {
-    static uint64_t (*real)(void);
-    if (!real) real = (uint64_t (*)(void))dlsym(RTLD_NEXT, "SDL_GetTicks64");
-    if (on_main_thread()) ++clock_reads;
-    return real();
-}
-
-void SDL_RenderPresent(void *renderer) {
-    static void (*real)(void *);
-    if (!real) real = (void (*)(void *))dlsym(RTLD_NEXT, "SDL_RenderPresent");
-    real(renderer);
-    note_frame();
-}
-
-int SDL_UpdateWindowSurface(void *window) {
-    static int (*real)(void *);
-    if (!real) real = (int (*)(void *))dlsym(RTLD_NEXT, "SDL_UpdateWindowSurface");
-    const int result = real(window);
-    note_frame();
-    return result;
-}
-
-int SDL_UpdateWindowSurfaceRects(void *window, const void *rects, int count) {
-    static int (*real)(void *, const void *, int);
-    if (!real) real = (int (*)(void *, const void *, int))dlsym(RTLD_NEXT, "SDL_UpdateWindowSurfaceRects");
-    const int result = real(window, rects, count);
-    note_frame();
-    return result;
-}
-EOF
-cc -O2 -shared -fPIC -o "$WORK/frame_probe.so" "$WORK/frame_probe.c" -ldl
+cc -O2 -shared -fPIC -o "$WORK/present_probe.so" "$(dirname "${BASH_SOURCE[0]}")/present_probe.c" \
+    $(pkg-config --cflags sdl2) -ldl
 
 # --- the window, in the game's own 800 x 600 coordinates, in full screen or in a window ---
 
@@ -151,7 +83,7 @@ frames_coming() {
     local now
     now=$(date +%s%N)
     tail -n 20 "$WORK/frames.log" 2>/dev/null | awk -v since=$((now - 300000000)) \
-        '$1 >= since { n++ } END { exit !(n >= 10) }'
+        '$1 == "frame" && $3 >= since { n++ } END { exit !(n >= 10) }'
 }
 
 # The game's pixel (x, y) of a screenshot of the window, as #RRGGBB.
@@ -212,8 +144,8 @@ game_running() { kill -0 "$GAME_PID" 2>/dev/null; }
 # --- the run ---
 
 start_display
-(cd "$RUN_DIR" && exec env SDL_AUDIODRIVER=dummy FRAME_PROBE_LOG="$WORK/frames.log" \
-    LD_PRELOAD="$WORK/frame_probe.so" "$FLURBER") >"$WORK/flurber.log" 2>&1 &
+(cd "$RUN_DIR" && exec env SDL_AUDIODRIVER=dummy PRESENT_PROBE_LOG="$WORK/frames.log" \
+    LD_PRELOAD="$WORK/present_probe.so" "$FLURBER") >"$WORK/flurber.log" 2>&1 &
 GAME_PID=$!
 start=$(date +%s%N)
 (
@@ -295,7 +227,7 @@ if ! game_running; then
     GAME_PID=
     echo "the last things done (ns since the epoch):" >&2
     tail -n 8 "$WORK/actions.log" >&2
-    fail "the game ended early (exit $code), its last frame at $(tail -n 1 "$WORK/frames.log" | cut -d' ' -f1)"
+    fail "the game ended early (exit $code), its last frame at $(awk '$1 == "frame" { t = $3 } END { print t }' "$WORK/frames.log")"
 fi
 summary=
 for action in "${!done_count[@]}"; do summary+=" $action ${done_count[$action]}"; done
@@ -332,7 +264,8 @@ python3 - "$WORK/frames.log" "$WORK/rss.log" "$start" "$end" "$PAUSE_CLOCK_READS
 import bisect, sys
 frames_path, rss_path, start, end, pause_reads, exit_code = sys.argv[1:7]
 start, end, pause_reads = int(start), int(end), int(pause_reads)
-frames = [tuple(map(int, line.split())) for line in open(frames_path) if line.strip()]
+# Each frame as the display call returned it, and the clock reads since the frame before.
+frames = [(int(f[2]), int(f[4])) for f in (line.split() for line in open(frames_path)) if f[:1] == ["frame"]]
 print(f"run: {(end - start) / 60e9:.1f} minutes; exit code on Quit: {exit_code} "
       f"({'met' if exit_code == '0' else 'MISSED'}: no crash, exit 0)")
 gaps = [((b - a) / 1e6, reads, (a - start) / 1e9) for (a, _), (b, reads) in zip(frames, frames[1:])]

@@ -128,126 +128,13 @@ fi
 # The real binary, as a player meets it: Xvfb with openbox and Mesa's software OpenGL, SDL's dummy
 # audio driver (the mixer and the music run in real time with no device). Three small programs are
 # built for it:
-#   present_probe.so  preloaded into the game: notes when every presented frame is handed to the
-#                     display and when the display call returns (a renderer present after a texture
-#                     update, or a framebuffer update), a hash of its picture when asked, and when
-#                     the music's first song starts
+#   present_probe.so  (bench/present_probe.c) preloaded into the game: notes when every presented
+#                     frame is handed to the display and when the display call returns, a hash of
+#                     its picture when asked, and when the music's first song starts
 #   floor_loop        the floor: a minimal SDL2 loop showing a changing 800 x 600 picture 60 times
 #                     a second through the native X11 framebuffer
 #   pointer_moves     moves the pointer with XTest and stamps the moment each move has reached the
 #                     X server, whose event is then on its way to the game
-cat >"$OUT/present_probe.c" <<'EOF'
-#define _GNU_SOURCE
-#include <SDL.h>
-#include <dlfcn.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <time.h>
-#include <unistd.h>
-
-static int updated;
-static uint64_t texture_hash;
-static FILE *log_file;
-static int hashing = -1;
-
-static long long now_ns(void) {
-    struct timespec t;
-    clock_gettime(CLOCK_REALTIME, &t);
-    return (long long)t.tv_sec * 1000000000LL + t.tv_nsec;
-}
-
-static FILE *out(void) {
-    if (!log_file) {
-        const char *path = getenv("PRESENT_PROBE_LOG");
-        log_file = path ? fopen(path, "a") : stderr;
-        if (!log_file) log_file = stderr;
-    }
-    return log_file;
-}
-
-static int want_hash(void) {
-    if (hashing < 0) hashing = getenv("PRESENT_PROBE_HASH") != NULL;
-    return hashing;
-}
-
-/* Every eighth pixel of every eighth row: enough to tell a lit menu item from an unlit one. An
-   all-black picture hashes to 0. */
-static uint64_t hash_pixels(const void *pixels, int width, int height, int pitch) {
-    uint64_t h = 1469598103934665603ULL;
-    uint32_t any = 0;
-    for (int y = 0; y < height; y += 8) {
-        const uint32_t *row = (const uint32_t *)((const uint8_t *)pixels + (size_t)y * pitch);
-        for (int x = 0; x < width; x += 8) {
-            any |= row[x] & 0xFFFFFF;
-            h = (h ^ (row[x] & 0xFFFFFF)) * 1099511628211ULL;
-        }
-    }
-    return any ? h : 0;
-}
-
-static void note_frame(long long handed, uint64_t hash) {
-    fprintf(out(), "frame %lld %lld %llu\n", handed, now_ns(), (unsigned long long)hash);
-    fflush(out());
-    if (getenv("PRESENT_PROBE_EXIT")) _exit(0);
-}
-
-int SDL_UpdateTexture(SDL_Texture *texture, const SDL_Rect *rect, const void *pixels, int pitch) {
-    static int (*real)(SDL_Texture *, const SDL_Rect *, const void *, int);
-    if (!real) real = dlsym(RTLD_NEXT, "SDL_UpdateTexture");
-    updated = 1;
-    if (want_hash()) texture_hash = hash_pixels(pixels, 800, 600, pitch);
-    return real(texture, rect, pixels, pitch);
-}
-
-void SDL_RenderPresent(SDL_Renderer *renderer) {
-    static void (*real)(SDL_Renderer *);
-    if (!real) real = dlsym(RTLD_NEXT, "SDL_RenderPresent");
-    const long long handed = now_ns();
-    real(renderer);
-    if (!updated) return;
-    updated = 0;
-    note_frame(handed, texture_hash);
-}
-
-static uint64_t framebuffer_hash(SDL_Window *window) {
-    static SDL_Surface *(*get)(SDL_Window *);
-    if (!want_hash()) return 0;
-    if (!get) get = dlsym(RTLD_NEXT, "SDL_GetWindowSurface");
-    SDL_Surface *s = get(window);
-    return s ? hash_pixels(s->pixels, s->w, s->h, s->pitch) : 0;
-}
-
-int SDL_UpdateWindowSurface(SDL_Window *window) {
-    static int (*real)(SDL_Window *);
-    if (!real) real = dlsym(RTLD_NEXT, "SDL_UpdateWindowSurface");
-    const long long handed = now_ns();
-    const int result = real(window);
-    note_frame(handed, framebuffer_hash(window));
-    return result;
-}
-
-int SDL_UpdateWindowSurfaceRects(SDL_Window *window, const SDL_Rect *rects, int count) {
-    static int (*real)(SDL_Window *, const SDL_Rect *, int);
-    if (!real) real = dlsym(RTLD_NEXT, "SDL_UpdateWindowSurfaceRects");
-    const long long handed = now_ns();
-    const int result = real(window, rects, count);
-    note_frame(handed, framebuffer_hash(window));
-    return result;
-}
-
-int fluid_player_play(void *player) {
-    static int (*real)(void *);
-    static int noted;
-    if (!real) real = dlsym(RTLD_NEXT, "fluid_player_play");
-    if (!noted) {
-        noted = 1;
-        fprintf(out(), "music %lld\n", now_ns());
-        fflush(out());
-    }
-    return real(player);
-}
-EOF
 cat >"$OUT/floor_loop.c" <<'EOF'
 #include <SDL.h>
 #include <stdlib.h>
@@ -309,7 +196,8 @@ int main(int argc, char **argv) {
 }
 EOF
 sdl_flags=$(pkg-config --cflags --libs sdl2)
-cc -O2 -shared -fPIC -o "$OUT/present_probe.so" "$OUT/present_probe.c" $(pkg-config --cflags sdl2) -ldl
+cc -O2 -shared -fPIC -o "$OUT/present_probe.so" "$FLURBER_ROOT/bench/present_probe.c" \
+    $(pkg-config --cflags sdl2) -ldl
 cc -O2 -o "$OUT/floor_loop" "$OUT/floor_loop.c" $sdl_flags
 cc -O2 -o "$OUT/pointer_moves" "$OUT/pointer_moves.c" -lX11 -lXtst
 
