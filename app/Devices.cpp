@@ -11,7 +11,7 @@
 #include "game/GameScreen.h"
 #include "media/Music.h"
 #include "menu/MainMenu.h"
-#include "platform/TextRenderer.h"
+#include "platform/display/TextRenderer.h"
 
 InputSystem* inputSystem = nullptr;
 KeyboardDevice* keyboardDevice = nullptr;

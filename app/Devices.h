@@ -1,11 +1,11 @@
 #pragma once
 #include <string>
 
-#include "platform/DisplayDevice.h"
-#include "platform/InputDevice.h"
-#include "platform/MusicPerformance.h"
-#include "platform/SoundDevice.h"
-#include "platform/Surface.h"
+#include "platform/display/DisplayDevice.h"
+#include "platform/display/Surface.h"
+#include "platform/input/InputDevice.h"
+#include "platform/sound/MusicPerformance.h"
+#include "platform/sound/SoundDevice.h"
 
 extern InputSystem* inputSystem;
 extern KeyboardDevice* keyboardDevice;

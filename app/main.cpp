@@ -4,7 +4,7 @@
 #include "app/Options.h"
 #include "app/Program.h"
 #include "platform/Backend.h"
-#include "platform/SdlBackend.h"
+#include "platform/sdl/SdlBackend.h"
 
 int main(int argc, char* argv[]) {
     const Options options = ParseOptions(argc, argv);

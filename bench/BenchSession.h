@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "platform/HeadlessBackend.h"
+#include "platform/headless/HeadlessBackend.h"
 
 // The headless platform, able to leave out its copy of every shown picture into Screen(): that
 // copy stands in for the real screen and is no part of drawing a frame into the back buffer.

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "bench/BenchSession.h"
-#include "platform/BitmapFile.h"
-#include "platform/Surface.h"
+#include "platform/display/BitmapFile.h"
+#include "platform/display/Surface.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include "game/Cleaner.h"
 #include "game/GameScreen.h"
 #include "menu/MainMenu.h"
-#include "platform/KeyCodes.h"
-#include "platform/Surface.h"
 #include "platform/System.h"
+#include "platform/display/Surface.h"
+#include "platform/input/KeyCodes.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 
 #include "app/Devices.h"
 #include "media/Display.h"
-#include "platform/DisplayDevice.h"
-#include "platform/Surface.h"
+#include "platform/display/DisplayDevice.h"
+#include "platform/display/Surface.h"
 
 namespace {
 std::string bitmapPath;

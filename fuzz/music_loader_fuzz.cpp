@@ -11,7 +11,7 @@
 
 #include "app/Devices.h"
 #include "media/Music.h"
-#include "platform/HeadlessBackend.h"
+#include "platform/headless/HeadlessBackend.h"
 
 namespace {
 HeadlessBackend* backend = nullptr;

@@ -10,9 +10,9 @@
 
 #include "app/Devices.h"
 #include "media/Sound.h"
-#include "platform/HeadlessBackend.h"
-#include "platform/SoundBuffer.h"
-#include "platform/SoundDevice.h"
+#include "platform/headless/HeadlessBackend.h"
+#include "platform/sound/SoundBuffer.h"
+#include "platform/sound/SoundDevice.h"
 
 namespace {
 HeadlessBackend* backend = nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/Rect.h"
+#include "platform/display/Rect.h"
 
 // Size of one frame of "Graphics\FlurberAnims.bmp".
 constexpr int32_t CleanerSpriteWidth = 500;

@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/Rect.h"
+#include "platform/display/Rect.h"
 
 // Cells of "Graphics\Garbage.bmp", indexed by type - 1: a 3 x 2 grid of 100 x 50 cells,
 // types 1-3 across the top row, types 4-5 from the left of the second row; the sixth is unused.

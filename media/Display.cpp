@@ -5,8 +5,8 @@
 
 #include "app/Devices.h"
 #include "app/Shell.h"
-#include "platform/BitmapFile.h"
-#include "platform/TextRenderer.h"
+#include "platform/display/BitmapFile.h"
+#include "platform/display/TextRenderer.h"
 
 void LoadBitmapSurface(const char* path, Surface*& slot) {
     std::unique_ptr<Surface> bitmap = ReadBitmapFile(path);

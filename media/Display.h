@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/Surface.h"
+#include "platform/display/Surface.h"
 
 // Loads a .bmp file (a name like "Graphics\MenuBG.bmp", relative to the working directory) into a
 // new picture surface of its own size and puts it in the slot, releasing what the slot held. A

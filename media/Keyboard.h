@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/KeyCodes.h"
+#include "platform/input/KeyCodes.h"
 
 // The whole keyboard at one moment, by key position; a key is down when bit 7 of its byte is set.
 struct KeyboardSnapshot {

@@ -6,8 +6,8 @@
 
 #include "app/Devices.h"
 #include "media/RiffReader.h"
-#include "platform/SoundBuffer.h"
 #include "platform/System.h"
+#include "platform/sound/SoundBuffer.h"
 
 namespace {
 constexpr uint32_t WaveFormatBytes = 18;

@@ -5,8 +5,8 @@
 #include "media/Display.h"
 #include "media/Keyboard.h"
 #include "media/Music.h"
-#include "platform/KeyCodes.h"
-#include "platform/Rect.h"
+#include "platform/display/Rect.h"
+#include "platform/input/KeyCodes.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <cstdint>
 
 #include "media/Keyboard.h"
-#include "platform/Surface.h"
 #include "platform/System.h"
+#include "platform/display/Surface.h"
 
 // The screen the program opens on and comes back to: a background, the Start, Configuration and
 // Quit items lit under the cursor, a Credits button, and on demand the configuration picture or the

@@ -3,7 +3,7 @@
 #include <deque>
 
 #include "platform/Backend.h"
-#include "platform/KeyCodes.h"
+#include "platform/input/KeyCodes.h"
 
 Backend* activeBackend = nullptr;
 void (*displayLostHandler)() = nullptr;

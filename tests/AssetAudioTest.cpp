@@ -17,8 +17,8 @@
 #include "app/Devices.h"
 #include "media/Music.h"
 #include "media/Sound.h"
-#include "platform/SdlAudio.h"
-#include "platform/SoundBuffer.h"
+#include "platform/sdl/SdlAudio.h"
+#include "platform/sound/SoundBuffer.h"
 #include "tests/support/HeadlessSession.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "media/Display.h"
-#include "platform/Surface.h"
+#include "platform/display/Surface.h"
 #include "tests/support/HeadlessSession.h"
 
 namespace {
@@ -264,8 +264,8 @@ TEST_F(AssetPicturesTest, ButtonsAndWordsStandOnTransparentGreen) {
     }
 }
 
-// The intro repaints the band from 10 pixels left of the sliding banner, so anything in the banner's
-// first 10 columns would be left behind on the screen as a trail.
+// The intro repaints the band from 10 pixels left of the sliding banner, so anything in the
+// banner's first 10 columns would be left behind on the screen as a trail.
 TEST_F(AssetPicturesTest, BannerLeavesItsFirstTenColumnsTransparent) {
     Picture banner("Graphics\\Flurb!.bmp");
     ASSERT_NE(nullptr, banner.surface);

@@ -4,8 +4,8 @@
 
 #include "app/Devices.h"
 #include "media/Display.h"
-#include "platform/FramePacer.h"
 #include "platform/System.h"
+#include "platform/sdl/FramePacer.h"
 #include "tests/support/HeadlessSession.h"
 #include "tests/support/TestFiles.h"
 

@@ -9,8 +9,8 @@
 #include "app/Shell.h"
 #include "game/GameScreen.h"
 #include "game/Random.h"
-#include "platform/KeyCodes.h"
 #include "platform/System.h"
+#include "platform/input/KeyCodes.h"
 #include "tests/support/GameHarness.h"
 
 namespace {

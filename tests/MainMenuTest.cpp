@@ -10,9 +10,9 @@
 #include "game/GameScreen.h"
 #include "media/Display.h"
 #include "menu/MainMenu.h"
-#include "platform/KeyCodes.h"
-#include "platform/MusicPerformance.h"
 #include "platform/System.h"
+#include "platform/input/KeyCodes.h"
+#include "platform/sound/MusicPerformance.h"
 #include "tests/support/HeadlessSession.h"
 #include "tests/support/TestFiles.h"
 

@@ -14,8 +14,8 @@
 
 #include "app/Devices.h"
 #include "media/Music.h"
-#include "platform/MusicPerformance.h"
-#include "platform/SoundDevice.h"
+#include "platform/sound/MusicPerformance.h"
+#include "platform/sound/SoundDevice.h"
 #include "tests/support/HeadlessSession.h"
 #include "tests/support/TestFiles.h"
 

@@ -6,7 +6,7 @@
 #include "game/GameScreen.h"
 #include "game/Random.h"
 #include "media/Display.h"
-#include "platform/KeyCodes.h"
+#include "platform/input/KeyCodes.h"
 #include "tests/support/GameHarness.h"
 
 namespace {

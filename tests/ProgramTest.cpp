@@ -9,9 +9,9 @@
 #include "game/Cleaner.h"
 #include "game/GameScreen.h"
 #include "platform/Backend.h"
-#include "platform/HeadlessBackend.h"
-#include "platform/KeyCodes.h"
-#include "platform/MusicPerformance.h"
+#include "platform/headless/HeadlessBackend.h"
+#include "platform/input/KeyCodes.h"
+#include "platform/sound/MusicPerformance.h"
 #include "tests/support/HeadlessSession.h"
 #include "tests/support/TestFiles.h"
 

@@ -20,9 +20,9 @@
 #include "game/Random.h"
 #include "menu/MainMenu.h"
 #include "platform/Backend.h"
-#include "platform/HeadlessBackend.h"
-#include "platform/KeyCodes.h"
-#include "platform/Surface.h"
+#include "platform/display/Surface.h"
+#include "platform/headless/HeadlessBackend.h"
+#include "platform/input/KeyCodes.h"
 #include "tests/support/HeadlessSession.h"
 #include "tests/support/TestFiles.h"
 

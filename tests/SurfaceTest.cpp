@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/Surface.h"
+#include "platform/display/Surface.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 
 #include "app/Devices.h"
 #include "media/Sound.h"
-#include "platform/AudioMixer.h"
-#include "platform/SoundBuffer.h"
+#include "platform/sound/AudioMixer.h"
+#include "platform/sound/SoundBuffer.h"
 #include "tests/support/HeadlessSession.h"
 #include "tests/support/TestFiles.h"
 

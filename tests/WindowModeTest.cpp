@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/KeyCodes.h"
-#include "platform/PictureScaler.h"
-#include "platform/PointerTracker.h"
-#include "platform/ScreenGeometry.h"
-#include "platform/SdlBackend.h"
-#include "platform/Surface.h"
-#include "platform/WindowModeChord.h"
+#include "platform/display/Surface.h"
+#include "platform/input/KeyCodes.h"
+#include "platform/input/PointerTracker.h"
+#include "platform/input/WindowModeChord.h"
+#include "platform/sdl/PictureScaler.h"
+#include "platform/sdl/ScreenGeometry.h"
+#include "platform/sdl/SdlBackend.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "game/GameScreen.h"
-#include "platform/HeadlessBackend.h"
-#include "platform/Surface.h"
+#include "platform/display/Surface.h"
+#include "platform/headless/HeadlessBackend.h"
 
 // Pictures of our own for the game tests, flat colours or colours that tell where a pixel came
 // from, so that a test can say which picture, which column and which frame it sees on the screen.

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "platform/HeadlessBackend.h"
+#include "platform/headless/HeadlessBackend.h"
 
 // Runs a test on the headless platform with the devices started, in the folder the game runs in
 // (where the asset pack is built). Everything is shut down and put back at the end of the scope.

@@ -3,7 +3,7 @@
 
 #include "app/Program.h"
 #include "platform/Backend.h"
-#include "platform/HeadlessBackend.h"
+#include "platform/headless/HeadlessBackend.h"
 #include "tests/support/HeadlessSession.h"
 #include "tests/support/TestFiles.h"
 

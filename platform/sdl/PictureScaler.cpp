@@ -1,0 +1,70 @@
+#include "platform/sdl/PictureScaler.h"
+
+#include <cstring>
+
+namespace {
+
+// The picture pixel sampled at the centre of screen pixel i of n: floor((i + 1/2) * size / n).
+int SourceIndex(int i, int size, int n) {
+    return static_cast<int>((2 * static_cast<int64_t>(i) + 1) * size /
+                            (2 * static_cast<int64_t>(n)));
+}
+
+uint32_t* TargetRow(uint32_t* target, int pitch, int y) {
+    return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(target) +
+                                       static_cast<size_t>(y) * pitch);
+}
+
+void PaintBlack(uint32_t* row, int count) {
+    if (count > 0) std::memset(row, 0, static_cast<size_t>(count) * 4);
+}
+
+}  // namespace
+
+PictureScaler::PictureScaler() : columnsForWidth(0) {}
+
+void PictureScaler::Scale(const uint32_t* picture, int width, int height, uint32_t* target,
+                          int targetPitch, int targetWidth, int targetHeight,
+                          const PictureArea& area, bool paintBars) {
+    if (area.width <= 0 || area.height <= 0 || area.x < 0 || area.y < 0 ||
+        area.x + area.width > targetWidth || area.y + area.height > targetHeight) {
+        return;
+    }
+    const bool sameSize = area.width == width && area.height == height;
+    if (!sameSize &&
+        (static_cast<int>(sourceColumns.size()) != area.width || columnsForWidth != width)) {
+        sourceColumns.resize(static_cast<size_t>(area.width));
+        for (int i = 0; i < area.width; ++i) sourceColumns[i] = SourceIndex(i, width, area.width);
+        columnsForWidth = width;
+    }
+    if (paintBars) {
+        for (int y = 0; y < area.y; ++y) PaintBlack(TargetRow(target, targetPitch, y), targetWidth);
+        for (int y = area.y + area.height; y < targetHeight; ++y)
+            PaintBlack(TargetRow(target, targetPitch, y), targetWidth);
+    }
+    int previousSourceRow = -1;
+    const uint32_t* previousRow = nullptr;
+    for (int y = 0; y < area.height; ++y) {
+        uint32_t* row = TargetRow(target, targetPitch, area.y + y);
+        if (paintBars) {
+            PaintBlack(row, area.x);
+            PaintBlack(row + area.x + area.width, targetWidth - area.x - area.width);
+        }
+        uint32_t* out = row + area.x;
+        const int sourceRow = sameSize ? y : SourceIndex(y, height, area.height);
+        if (sourceRow == previousSourceRow) {
+            // Enlarged: the rows that show the same picture row are copies of the first.
+            std::memcpy(out, previousRow, static_cast<size_t>(area.width) * 4);
+            continue;
+        }
+        const uint32_t* in = picture + static_cast<size_t>(sourceRow) * width;
+        if (sameSize) {
+            std::memcpy(out, in, static_cast<size_t>(width) * 4);
+        } else {
+            const int* columns = sourceColumns.data();
+            for (int x = 0; x < area.width; ++x) out[x] = in[columns[x]];
+        }
+        previousSourceRow = sourceRow;
+        previousRow = out;
+    }
+}

@@ -1,0 +1,23 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "platform/sdl/ScreenGeometry.h"
+
+// Copies the game's picture into a window's own pixels at any size, by nearest pixels taken as a
+// graphics processor takes them from a texture: at the centre of each screen pixel. Both ways of
+// presenting thus put every picture pixel on the same screen pixels.
+class PictureScaler {
+public:
+    PictureScaler();
+
+    // picture: width x height pixels of 0x00RRGGBB, rows packed. target: targetWidth x
+    // targetHeight 32-bit pixels of the same layout in rows of targetPitch bytes. The picture goes
+    // into area (which lies inside the target); with paintBars the rest of the target turns black.
+    void Scale(const uint32_t* picture, int width, int height, uint32_t* target, int targetPitch,
+               int targetWidth, int targetHeight, const PictureArea& area, bool paintBars);
+
+    // The picture column shown in each column of the area, worked out once per size.
+    std::vector<int> sourceColumns;
+    int columnsForWidth;
+};

@@ -1,0 +1,41 @@
+#pragma once
+#include <SDL.h>
+
+#include "platform/sdl/PictureScaler.h"
+
+class Surface;
+
+// Presents through the window's own framebuffer (on X11, an image in memory shared with the
+// server), the picture scaled by the processor. Where OpenGL is only a software rasteriser this
+// costs a small part of what a renderer does: no texture upload, no drawing threads.
+class SdlFramebufferScreen {
+public:
+    SdlFramebufferScreen();
+
+    // Takes the window's framebuffer; false when the window has none in our pixel layout.
+    bool Start(SDL_Window* newWindow, int width, int height);
+    // Scales the picture into the framebuffer, ready to be presented.
+    void Prepare(const Surface& picture);
+    // The window changed or was uncovered: the next present repaints all of it, bars included.
+    void WindowChanged() { wholeWindowDue = true; }
+    // Shows the framebuffer's picture again (the window was exposed while no frames run).
+    void Redraw();
+    void Present();
+
+private:
+    // The window's framebuffer now, or null when it has none in our layout.
+    SDL_Surface* CurrentFramebuffer();
+    bool IsLastFramebuffer(const SDL_Surface* surface) const;
+
+    SDL_Window* window;
+    PictureScaler scaler;
+    int logicalWidth;
+    int logicalHeight;
+    // What the last Prepare drew into, and where the picture went.
+    SDL_Surface* framebuffer;
+    int framebufferWidth;
+    int framebufferHeight;
+    PictureArea area;
+    bool wholeWindowDue;
+    bool pictureShown;
+};

@@ -1,0 +1,222 @@
+#include "platform/sdl/SdlVideo.h"
+
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "platform/display/BitmapFile.h"
+#include "platform/display/Surface.h"
+
+namespace {
+
+const char* const IconPath = "Graphics\\FlurberIcon.bmp";
+
+SDL_Surface* LoadIcon() {
+    std::unique_ptr<Surface> picture = ReadBitmapFile(IconPath);
+    if (!picture) return nullptr;
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormat(0, picture->width, picture->height, 32,
+                                                       SDL_PIXELFORMAT_ARGB8888);
+    if (icon == nullptr) return nullptr;
+    for (int y = 0; y < picture->height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(icon->pixels) +
+                                                static_cast<size_t>(y) * icon->pitch);
+        for (int x = 0; x < picture->width; ++x) {
+            const uint32_t p = picture->Pixel(x, y);
+            row[x] = p == TransparentColor ? 0 : (0xFF000000u | p);
+        }
+    }
+    return icon;
+}
+
+// A graphics processor's driver makes device nodes: DRM's (Mesa, and NVIDIA's with modesetting)
+// or NVIDIA's own.
+bool MayHaveGraphicsProcessor() {
+    return access("/dev/dri", F_OK) == 0 || access("/dev/nvidia0", F_OK) == 0;
+}
+
+}  // namespace
+
+uint64_t SdlPacingClock::Nanoseconds() {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+}
+
+void SdlPacingClock::Sleep(uint64_t nanoseconds) {
+    std::this_thread::sleep_for(std::chrono::nanoseconds(nanoseconds));
+}
+
+SdlVideo::SdlVideo()
+    : window(nullptr),
+      usingFramebuffer(false),
+      fullscreen(false),
+      startWindowed(false),
+      windowedSizeChosen(false),
+      logicalWidth(800),
+      logicalHeight(600),
+      framePending(false) {}
+
+SdlVideo::~SdlVideo() {
+    CloseMainWindow();
+}
+
+void SdlVideo::GetDesktopSize(int& width, int& height) {
+    width = 800;
+    height = 600;
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+        width = mode.w;
+        height = mode.h;
+    }
+}
+
+bool SdlVideo::CreateMainWindow(const char* title, int x, int y, int width, int height) {
+    // The window's framebuffer, when we take it, is to be the X server's own shared image, not a
+    // texture that SDL would draw through OpenGL.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "The Flurber: no display: %s\n", SDL_GetError());
+        return false;
+    }
+    window = SDL_CreateWindow(title, x, y, width, height,
+                              SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    if (window == nullptr) {
+        std::fprintf(stderr, "The Flurber: cannot open a window: %s\n", SDL_GetError());
+        return false;
+    }
+    SDL_SetWindowMinimumSize(window, 200, 150);
+    if (SDL_Surface* icon = LoadIcon()) {
+        SDL_SetWindowIcon(window, icon);
+        SDL_FreeSurface(icon);
+    }
+    // The frame waits sleep to within a few tens of microseconds of their moment.
+    prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
+    return true;
+}
+
+bool SdlVideo::TakeOverDisplay(int width, int height) {
+    if (window == nullptr) return false;
+    logicalWidth = width;
+    logicalHeight = height;
+    if (startWindowed) {
+        // Leaving "full screen" gives the window its first size and centres it.
+        fullscreen = true;
+        ToggleFullscreen();
+    } else {
+        fullscreen = SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+    }
+
+    // Without a graphics device OpenGL can only be a software rasteriser, and making a renderer
+    // to find that out takes a third of the start-up.
+    if (!MayHaveGraphicsProcessor()) {
+        usingFramebuffer = framebufferScreen.Start(window, width, height);
+        if (usingFramebuffer) return true;
+    }
+
+    // Vsync only helps where the screen refreshes at 60 Hz; elsewhere the clock paces the frames.
+    SDL_DisplayMode mode;
+    const int display = SDL_GetWindowDisplayIndex(window);
+    const bool vsyncAt60 = SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 &&
+                           mode.refresh_rate >= 59 && mode.refresh_rate <= 61;
+    if (!rendererScreen.Start(window, width, height, vsyncAt60)) return false;
+    if (rendererScreen.prescaleAffordable) {
+        pacer.vsync = vsyncAt60;
+        return true;
+    }
+    // A software rasteriser draws: the window's framebuffer shows the same picture for a small
+    // part of the work. The renderer must go first; SDL gives a window one or the other.
+    rendererScreen.Close();
+    usingFramebuffer = framebufferScreen.Start(window, width, height);
+    if (usingFramebuffer) return true;
+    return rendererScreen.Start(window, width, height, false);
+}
+
+void SdlVideo::ShowImage(const Surface& image) {
+    if (usingFramebuffer) {
+        framebufferScreen.Prepare(image);
+    } else {
+        rendererScreen.Prepare(image);
+    }
+    if (framePending) {
+        pacer.WaitToPresent(clock);
+        framePending = false;
+    }
+    if (usingFramebuffer) {
+        framebufferScreen.Present();
+    } else {
+        rendererScreen.Present();
+    }
+}
+
+void SdlVideo::WaitForNextFrame() {
+    pacer.WaitForNextFrame(clock);
+}
+
+void SdlVideo::Redraw() {
+    if (usingFramebuffer) {
+        framebufferScreen.Redraw();
+    } else {
+        rendererScreen.Redraw();
+    }
+}
+
+void SdlVideo::ToggleFullscreen() {
+    if (window == nullptr) return;
+    if (!fullscreen) {
+        fullscreen = SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+        return;
+    }
+    if (SDL_SetWindowFullscreen(window, 0) != 0) return;
+    fullscreen = false;
+    if (windowedSizeChosen) return;
+    // The first time, the window gets its size and is centred; later switches keep whatever size
+    // and place the player gave it.
+    const int display = std::max(0, SDL_GetWindowDisplayIndex(window));
+    SDL_Rect usable{0, 0, logicalWidth, logicalHeight};
+    SDL_GetDisplayUsableBounds(display, &usable);
+    int width = logicalWidth;
+    int height = logicalHeight;
+    WindowedSize(usable.w, usable.h, logicalWidth, logicalHeight, width, height);
+    SDL_SetWindowSize(window, width, height);
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(display),
+                          SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+    windowedSizeChosen = true;
+}
+
+void SdlVideo::HandleEvent(const SDL_Event& event) {
+    if (event.type == SDL_RENDER_DEVICE_RESET) {
+        rendererScreen.RecreateTextures();
+        return;
+    }
+    if (event.type != SDL_WINDOWEVENT) return;
+    switch (event.window.event) {
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_EXPOSED:
+            framebufferScreen.WindowChanged();
+            // No frames run while the window is inactive: keep the last one on show.
+            if ((SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) == 0) Redraw();
+            break;
+        default:
+            break;
+    }
+}
+
+PictureArea SdlVideo::PictureInWindow() const {
+    int width = 0;
+    int height = 0;
+    if (window != nullptr) SDL_GetWindowSize(window, &width, &height);
+    return FitPicture(width, height, logicalWidth, logicalHeight);
+}
+
+void SdlVideo::CloseMainWindow() {
+    rendererScreen.Close();
+    usingFramebuffer = false;
+    if (window != nullptr) SDL_DestroyWindow(window);
+    window = nullptr;
+}

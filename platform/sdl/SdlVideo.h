@@ -1,0 +1,62 @@
+#pragma once
+#include <SDL.h>
+
+#include "platform/sdl/FramePacer.h"
+#include "platform/sdl/ScreenGeometry.h"
+#include "platform/sdl/SdlFramebufferScreen.h"
+#include "platform/sdl/SdlRendererScreen.h"
+
+class Surface;
+
+// The machine's monotonic clock, for the frame pacing.
+class SdlPacingClock : public PacingClock {
+public:
+    uint64_t Nanoseconds() override;
+    void Sleep(uint64_t nanoseconds) override;
+};
+
+// The window and what is shown in it: one SDL window, full screen or an ordinary resizable window,
+// with the game's picture letterboxed in it. A graphics processor presents it through an SDL
+// renderer; without one, the picture goes straight into the window's framebuffer.
+class SdlVideo {
+public:
+    SdlVideo();
+    ~SdlVideo();
+    SdlVideo(const SdlVideo&) = delete;
+    SdlVideo& operator=(const SdlVideo&) = delete;
+
+    void GetDesktopSize(int& width, int& height);
+    bool CreateMainWindow(const char* title, int x, int y, int width, int height);
+    // Full screen (or a window, when startWindowed), drawing a picture of width x height.
+    bool TakeOverDisplay(int width, int height);
+    // Shows the picture now, or at its moment when it is a flipped frame (framePending).
+    void ShowImage(const Surface& image);
+    // After a flipped frame: waits until the next frame should start.
+    void WaitForNextFrame();
+    void ToggleFullscreen();
+    // What the window system reports about the window and the renderer.
+    void HandleEvent(const SDL_Event& event);
+    // Where the picture lies in the window, in window coordinates (those of the mouse).
+    PictureArea PictureInWindow() const;
+    void CloseMainWindow();
+
+    SDL_Window* window;
+    SdlRendererScreen rendererScreen;
+    SdlFramebufferScreen framebufferScreen;
+    // False: the renderer presents; true: the framebuffer does.
+    bool usingFramebuffer;
+    bool fullscreen;
+    // Set before the program runs: the display is taken over as a window, as Alt+Return leaves it.
+    bool startWindowed;
+    // False until the window is first shown as a window; it then gets its starting size.
+    bool windowedSizeChosen;
+    int logicalWidth;
+    int logicalHeight;
+    bool framePending;  // a flip asked for pacing: its picture waits for its moment
+    FramePacer pacer;
+    SdlPacingClock clock;
+
+private:
+    // Shows the last picture again while no frames run.
+    void Redraw();
+};
