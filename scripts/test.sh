@@ -4,7 +4,7 @@
 # thread under ThreadSanitizer, then the fuzzers for a short while.
 # The end-to-end tests include the Debian package, built, unpacked and checked without installing it.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-flurber_install xvfb openbox xdotool wmctrl x11-utils imagemagick clang libclang-rt-14-dev \
+flurber_install xvfb openbox xdotool wmctrl x11-utils imagemagick clang libclang-rt-dev \
     dpkg-dev file lintian desktop-file-utils appstream
 jobs=$(nproc)
 
