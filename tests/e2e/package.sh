@@ -61,8 +61,10 @@ done
 
 note "desktop entry, metainfo, lintian"
 desktop-file-validate "$unpacked/usr/share/applications/$ID.desktop" || fail "desktop entry invalid"
-appstreamcli validate --no-net "$unpacked/usr/share/metainfo/$ID.metainfo.xml" \
-    >"$WORK/appstream.log" 2>&1 || { cat "$WORK/appstream.log" >&2; fail "metainfo invalid"; }
+# The game has no homepage: appstreamcli 1.0 warns of that (0.16 does not); that one warning alone passes.
+appstreamcli validate --no-net "$unpacked/usr/share/metainfo/$ID.metainfo.xml" >"$WORK/appstream.log" 2>&1 ||
+    [ "$(grep -E '^[EW]: ' "$WORK/appstream.log" | sed 's/.*: //')" = url-homepage-missing ] ||
+    { cat "$WORK/appstream.log" >&2; fail "metainfo invalid"; }
 grep -q "<release version=\"$version\"" "$unpacked/usr/share/metainfo/$ID.metainfo.xml" ||
     fail "the metainfo has no release $version"
 lintian --fail-on error,warning "$deb" >"$WORK/lintian.log" 2>&1 ||
