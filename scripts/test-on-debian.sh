@@ -2,11 +2,12 @@
 # Runs the test command on a fresh Debian as a new user would: a minimal chroot of RELEASE made with
 # debootstrap from Debian's archive, a clone of this repository's committed tree in it, and
 # `bash scripts/test.sh` run there as root. Needs root and debootstrap on the host.
-#   bash scripts/test-on-debian.sh RELEASE [--keep] [--command 'CMD']
+#   bash scripts/test-on-debian.sh RELEASE [--keep] [--first-stage | --command 'CMD']
 # RELEASE: bookworm, trixie, forky, sid, … --keep leaves the chroot in /work/chroots/RELEASE (without
-# its mounts) and reuses it on the next --keep run; --command runs CMD in the clone instead.
+# its mounts) and reuses it on the next --keep run; --first-stage stops the test command after its
+# first build and tests; --command runs CMD in the clone instead.
 set -euo pipefail
-usage="usage: $0 RELEASE [--keep] [--command 'CMD']"
+usage="usage: $0 RELEASE [--keep] [--first-stage | --command 'CMD']"
 release=${1:?$usage}
 shift
 keep=0
@@ -14,6 +15,8 @@ command="bash scripts/test.sh"
 while [ $# -gt 0 ]; do
     case $1 in
     --keep) keep=1 ;;
+    --first-stage) command="sed '/^echo \"== build with sanitizers/,\$d' scripts/test.sh >scripts/first-stage.sh &&
+        bash scripts/first-stage.sh" ;;
     --command) command=${2:?$usage} && shift ;;
     *) echo "$usage" >&2 && exit 2 ;;
     esac
