@@ -13,12 +13,31 @@ an empty spot, then in play while xdotool walks the cleaner right and left; at 8
 import threading
 import time
 
-from desktop import Desktop, Game, arguments, binaries, build_c, cpu_percent, pkg_config, spawn, verdict, walk, xdotool
+from desktop import (
+    Desktop,
+    Game,
+    arguments,
+    binaries,
+    build_c,
+    cpu_percent,
+    pkg_config,
+    spawn,
+    verdict,
+    walk,
+    xdotool,
+)
 
 SIZES = ("800x600", "1280x720", "1600x1200")
 # (size, figure, at most % of a core), in the order they are printed.
-TARGETS = (("800x600", "menu", 6), ("800x600", "play", 8), ("1280x720", "menu", 12), ("1280x720", "play", 12),
-           ("1600x1200", "menu", 15), ("1600x1200", "play", 15), ("800x600", "idle", 5))
+TARGETS = (
+    ("800x600", "menu", 6),
+    ("800x600", "play", 8),
+    ("1280x720", "menu", 12),
+    ("1280x720", "play", 12),
+    ("1600x1200", "menu", 15),
+    ("1600x1200", "play", 15),
+    ("800x600", "idle", 5),
+)
 
 
 def floor_cpu():
@@ -54,8 +73,13 @@ def measure(run_dir, size):
 
 def main():
     parser = arguments(__doc__)
-    parser.add_argument("--sizes", nargs="+", default=list(SIZES), metavar="WxH",
-                        help="screen sizes (default: " + " ".join(SIZES) + ")")
+    parser.add_argument(
+        "--sizes",
+        nargs="+",
+        default=list(SIZES),
+        metavar="WxH",
+        help="screen sizes (default: " + " ".join(SIZES) + ")",
+    )
     options = parser.parse_args()
     games = binaries(options)
     floor = floor_cpu()
@@ -67,15 +91,21 @@ def main():
                 figures[label, size, name] = round(value, 1)
     labels = [label for label, _ in games]
     print()
-    print(f"floor (minimal SDL2 loop, 800x600 changing picture at 60 Hz, native framebuffer): {floor:.1f} % of a core")
+    print(
+        f"floor (minimal SDL2 loop, 800x600 changing picture at 60 Hz, native framebuffer): {floor:.1f} % of a core"
+    )
     print()
     print(f"{'CPU, % of a core':34}" + "".join(f"{label:>10}" for label in labels) + "  target")
     targets = {(size, name): target for size, name, target in TARGETS}
     rows = [(size, name) for size, name, _ in TARGETS if size in options.sizes]
-    rows += [(size, name) for size in options.sizes for name in ("menu", "play") if (size, name) not in targets]
+    rows += [
+        (size, name) for size in options.sizes for name in ("menu", "play") if (size, name) not in targets
+    ]
     for size, name in rows:
-        values = "".join(f"{figures[label, size, name]:>10.1f}" if (label, size, name) in figures else f"{'?':>10}"
-                         for label in labels)
+        values = "".join(
+            f"{figures[label, size, name]:>10.1f}" if (label, size, name) in figures else f"{'?':>10}"
+            for label in labels
+        )
         now = figures.get(("now", size, name))
         target = targets.get((size, name))
         goal = "" if target is None else f"  <= {target}: {verdict(now is not None and now <= target)}"

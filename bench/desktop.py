@@ -131,8 +131,10 @@ def picture_point(width, height, x, y):
     """Where the centre of the game's pixel (x, y) falls in a width x height window or screen: the
     picture is scaled evenly and centred, as the game shows it full screen."""
     scale = min(width / PICTURE_WIDTH, height / PICTURE_HEIGHT)
-    return (int((width - int(PICTURE_WIDTH * scale)) / 2 + (x + 0.5) * scale),
-            int((height - int(PICTURE_HEIGHT * scale)) / 2 + (y + 0.5) * scale))
+    return (
+        int((width - int(PICTURE_WIDTH * scale)) / 2 + (x + 0.5) * scale),
+        int((height - int(PICTURE_HEIGHT * scale)) / 2 + (y + 0.5) * scale),
+    )
 
 
 class Desktop:
@@ -153,8 +155,10 @@ class Desktop:
 
     def start(self):
         reader, writer = os.pipe()
-        self.xvfb = spawn(["Xvfb", "-displayfd", str(writer), "-screen", "0", f"{self.size}x24",
-                           "-nolisten", "tcp"], pass_fds=(writer,))
+        self.xvfb = spawn(
+            ["Xvfb", "-displayfd", str(writer), "-screen", "0", f"{self.size}x24", "-nolisten", "tcp"],
+            pass_fds=(writer,),
+        )
         os.close(writer)
         # Xvfb writes the display's number and a newline, not always at once: closing the pipe
         # before the newline would end it.
@@ -244,8 +248,13 @@ class Game:
         env = {**os.environ, **self.env, "PRESENT_PROBE_LOG": self.log, "LD_PRELOAD": present_probe()}
         env = {name: value for name, value in env.items() if value is not None}
         output = open(self.output, "w") if self.output else subprocess.DEVNULL
-        self.process = spawn([*self.prefix, "./flurber", *self.args], cwd=self.run_dir, env=env,
-                             stdout=output, stderr=subprocess.STDOUT)
+        self.process = spawn(
+            [*self.prefix, "./flurber", *self.args],
+            cwd=self.run_dir,
+            env=env,
+            stdout=output,
+            stderr=subprocess.STDOUT,
+        )
         if wait_for_frame:
             wait_until(lambda: self.frames() or not self.running(), wait_for_frame)
         return self
@@ -311,11 +320,17 @@ def arguments(doc, before=True):
     """An argument parser with --run-dir, and --before unless before is False; doc is the module's
     docstring, shown by --help."""
     parser = argparse.ArgumentParser(description=doc, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--run-dir", default=os.path.join(BUILD, "run"),
-                        help="the run folder of the game to measure (default: %(default)s)")
+    parser.add_argument(
+        "--run-dir",
+        default=os.path.join(BUILD, "run"),
+        help="the run folder of the game to measure (default: %(default)s)",
+    )
     if before:
-        parser.add_argument("--before", metavar="RUN_DIR",
-                            help="also measure the game of another build's run folder, for figures before and after")
+        parser.add_argument(
+            "--before",
+            metavar="RUN_DIR",
+            help="also measure the game of another build's run folder, for figures before and after",
+        )
     return parser
 
 

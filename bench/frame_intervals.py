@@ -51,12 +51,17 @@ def main():
         if min(len(handed), len(returned)) < 10:
             print(f"  {label:8} too few frames")
             continue
-        figures = [[round(ms, 3) for ms in (statistics.median(gaps), percentile(gaps, 99), gaps[-1])]
-                   for gaps in (handed, returned)]
+        figures = [
+            [round(ms, 3) for ms in (statistics.median(gaps), percentile(gaps, 99), gaps[-1])]
+            for gaps in (handed, returned)
+        ]
         text = ["{:.3f}, {:.3f}, {:.3f}".format(*f) for f in figures]
         on_time = all(abs(1000 / ms - 60) <= 1.2 for ms in figures[0][:2])
-        goal = (f"   60 Hz +-2 %: {verdict(on_time)}, returned p99 <= 17.0: {verdict(figures[1][1] <= 17.0)}"
-                if label == "now" else "")
+        goal = (
+            f"   60 Hz +-2 %: {verdict(on_time)}, returned p99 <= 17.0: {verdict(figures[1][1] <= 17.0)}"
+            if label == "now"
+            else ""
+        )
         print(f"  {label:8} handed to the display {text[0]};  display call returned {text[1]}{goal}")
 
 

@@ -40,7 +40,9 @@ def measure(run_dir):
         desktop.move(*EMPTY)
         time.sleep(2)
         points = [str(v) for v in (*desktop.to_screen(*EMPTY), *desktop.to_screen(*START))]
-        out = subprocess.run([moves, str(MOVES), "7", *points], check=True, capture_output=True, text=True).stdout
+        out = subprocess.run(
+            [moves, str(MOVES), "7", *points], check=True, capture_output=True, text=True
+        ).stdout
         return lags_ms(game.frames(), [int(line) for line in out.split()])
 
 
@@ -57,9 +59,15 @@ def main():
             print(f"  {label:8} too few moves seen ({len(lags)})")
             continue
         median, p90 = round(statistics.median(lags), 1), round(percentile(lags, 90), 1)
-        goal = f"   median <= 12: {verdict(median <= 12)}, p90 <= 20: {verdict(p90 <= 20)}" if label == "now" else ""
-        print(f"  {label:8} {len(lags)} moves: median {median:.1f}, p90 {p90:.1f}, min {lags[0]:.1f}, "
-              f"max {lags[-1]:.1f}{goal}")
+        goal = (
+            f"   median <= 12: {verdict(median <= 12)}, p90 <= 20: {verdict(p90 <= 20)}"
+            if label == "now"
+            else ""
+        )
+        print(
+            f"  {label:8} {len(lags)} moves: median {median:.1f}, p90 {p90:.1f}, min {lags[0]:.1f}, "
+            f"max {lags[-1]:.1f}{goal}"
+        )
 
 
 if __name__ == "__main__":

@@ -1,6 +1,6 @@
-/* Preloaded into the real game by scripts/bench.sh and bench/soak.sh. For every presented frame (a
-   renderer present after a texture update, or a framebuffer update) it writes to the file that
-   PRESENT_PROBE_LOG names:
+/* Preloaded into the real game by the measurements of bench/ (desktop.py). For every presented
+   frame (a renderer present after a texture update, or a framebuffer update) it writes to the file
+   that PRESENT_PROBE_LOG names:
      frame HANDED RETURNED HASH CLOCK_READS
    the moments (ns, realtime) the frame was handed to the display and the display call returned; a
    hash of its picture when PRESENT_PROBE_HASH is set (0 for an all-black one, and 0 without it);

@@ -51,8 +51,11 @@ def measure(run_dir, font):
         stamp = os.path.join(work_dir(), "startup.start")
         if os.path.exists(stamp):
             os.remove(stamp)
-        game = Game(run_dir, env={"PRESENT_PROBE_HASH": "1"},
-                    prefix=["unshare", "--mount", "sh", "-c", BIND_AND_RUN, "sh", font, DEFAULT_FONT, stamp])
+        game = Game(
+            run_dir,
+            env={"PRESENT_PROBE_HASH": "1"},
+            prefix=["unshare", "--mount", "sh", "-c", BIND_AND_RUN, "sh", font, DEFAULT_FONT, stamp],
+        )
         with game:
             game.start(wait_for_frame=0)
             wait_until(lambda: read_probe_log(game.log)[1] or not game.running(), 5)
@@ -67,8 +70,11 @@ def measure(run_dir, font):
 
 def main():
     parser = arguments(__doc__)
-    parser.add_argument("--soundfonts", default=os.path.join(BUILD, "soundfonts"),
-                        help="where FluidR3_GM is unpacked (default: %(default)s)")
+    parser.add_argument(
+        "--soundfonts",
+        default=os.path.join(BUILD, "soundfonts"),
+        help="where FluidR3_GM is unpacked (default: %(default)s)",
+    )
     options = parser.parse_args()
     games = binaries(options)
     fonts = [("TimGM6mb", "/usr/share/sounds/sf2/TimGM6mb.sf2"), ("FluidR3_GM", fluidr3(options.soundfonts))]
@@ -91,8 +97,14 @@ def main():
         # Whole ms, as printed and judged.
         frame = round(statistics.median(r[0] for r in rows)), round(max(r[0] for r in rows))
         song = round(statistics.median(r[1] for r in rows)), round(max(r[1] for r in rows))
-        goal = f"   frame <= 200: {verdict(frame[0] <= 200)}, song <= 400: {verdict(song[0] <= 400)}" if label == "now" else ""
-        print(f"  {label:8} {name:11} frame {frame[0]} (worst {frame[1]});  song {song[0]} (worst {song[1]}){goal}")
+        goal = (
+            f"   frame <= 200: {verdict(frame[0] <= 200)}, song <= 400: {verdict(song[0] <= 400)}"
+            if label == "now"
+            else ""
+        )
+        print(
+            f"  {label:8} {name:11} frame {frame[0]} (worst {frame[1]});  song {song[0]} (worst {song[1]}){goal}"
+        )
 
 
 if __name__ == "__main__":
