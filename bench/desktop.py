@@ -334,6 +334,15 @@ def arguments(doc, before=True):
     return parser
 
 
+def measure_each(games, what, measure):
+    """[(label, measure(run_dir))] of each game of binaries(), saying what it measures as it goes."""
+    results = []
+    for label, run_dir in games:
+        print(f"   measuring {label}: {what}", flush=True)
+        results.append((label, measure(run_dir)))
+    return results
+
+
 def binaries(options):
     """(label, run folder) of each game to measure: "before" if asked, then "now"."""
     found = [("before", os.path.abspath(options.before))] if getattr(options, "before", None) else []

@@ -13,7 +13,7 @@ import statistics
 import threading
 import time
 
-from desktop import Desktop, Game, arguments, binaries, now_ns, percentile, verdict, walk
+from desktop import Desktop, Game, arguments, binaries, measure_each, now_ns, percentile, verdict, walk
 
 SECONDS = 10
 
@@ -40,11 +40,7 @@ def measure(run_dir):
 
 
 def main():
-    games = binaries(arguments(__doc__).parse_args())
-    results = []
-    for label, run_dir in games:
-        print(f"   measuring {label}: {SECONDS} s of play", flush=True)
-        results.append((label, measure(run_dir)))
+    results = measure_each(binaries(arguments(__doc__).parse_args()), f"{SECONDS} s of play", measure)
     print()
     print("frame intervals over 10 s of play, ms (median, p99, max)")
     for label, (handed, returned) in results:

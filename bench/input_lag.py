@@ -14,7 +14,7 @@ import statistics
 import subprocess
 import time
 
-from desktop import Desktop, Game, arguments, binaries, build_c, percentile, verdict
+from desktop import Desktop, Game, arguments, binaries, build_c, measure_each, percentile, verdict
 
 MOVES = 60
 EMPTY, START = (400, 300), (100, 150)
@@ -47,11 +47,7 @@ def measure(run_dir):
 
 
 def main():
-    games = binaries(arguments(__doc__).parse_args())
-    results = []
-    for label, run_dir in games:
-        print(f"   measuring {label}: {MOVES} moves onto Start", flush=True)
-        results.append((label, measure(run_dir)))
+    results = measure_each(binaries(arguments(__doc__).parse_args()), f"{MOVES} moves onto Start", measure)
     print()
     print("input to screen (pointer onto Start, first frame that shows it), ms")
     for label, lags in results:
