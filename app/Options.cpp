@@ -3,13 +3,19 @@
 #include <cstring>
 
 const char* const UsageText =
-    "Usage: flurber [--window | --fullscreen]\n"
+    "Usage: flurber [--window | --fullscreen] [--renderer=software|accelerated|auto]\n"
     "       flurber --help | --version\n"
     "\n"
     "Clean every room of the house before the countdown runs out.\n"
     "\n"
     "  --fullscreen  start full screen (the default)\n"
     "  --window      start in a window (Alt+Enter switches at any time)\n"
+    "  --renderer=software\n"
+    "                draw the picture with the processor into the window\n"
+    "  --renderer=accelerated\n"
+    "                draw it with OpenGL through SDL, whatever the driver (Mesa's llvmpipe too)\n"
+    "  --renderer=auto\n"
+    "                OpenGL where a graphics processor draws, else the processor (the default)\n"
     "  --help        show this help and end\n"
     "  --version     show the version and end\n"
     "\n"
@@ -30,6 +36,12 @@ Options ParseOptions(int argc, const char* const argv[]) {
             options.windowed = true;
         } else if (std::strcmp(argument, "--fullscreen") == 0) {
             options.windowed = false;
+        } else if (std::strcmp(argument, "--renderer=software") == 0) {
+            options.renderer = RendererChoice::Software;
+        } else if (std::strcmp(argument, "--renderer=accelerated") == 0) {
+            options.renderer = RendererChoice::Accelerated;
+        } else if (std::strcmp(argument, "--renderer=auto") == 0) {
+            options.renderer = RendererChoice::Auto;
         } else {
             options.request = StartRequest::Refuse;
             options.refusal = argument[0] == '-' ? std::string("unknown option: ") + argument

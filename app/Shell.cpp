@@ -11,9 +11,11 @@ MainMenu* theMenu = nullptr;
 int32_t lastResult = 0;
 
 void WaitMilliseconds(uint32_t milliseconds) {
+    BeginTimedPause();
     const uint32_t start = timeGetTime();
     // Unsigned arithmetic: a wrap of the timer does not lengthen the wait.
     while (timeGetTime() - start < milliseconds) YieldTimeSlice();
+    EndTimedPause();
 }
 
 void SetCursorHidden(int32_t hide) {

@@ -25,6 +25,7 @@ int main(int argc, char* argv[]) {
     EnterDataFolder();
     SdlBackend backend;
     backend.video.startWindowed = options.windowed;
+    backend.video.rendererChoice = options.renderer;
     activeBackend = &backend;
     const int exitCode = RunProgram();
     activeBackend = nullptr;

@@ -15,6 +15,9 @@ struct PlatformEvent {
     int y = 0;
 };
 
+// How the picture reaches the screen (--renderer): Auto chooses by the machine.
+enum class RendererChoice { Auto, Software, Accelerated };
+
 // The services of one platform: a real window on SDL2, or an in-memory one for tests. Everything
 // above platform/ reaches it only through the device objects and System.h, never directly.
 class Backend {
@@ -34,6 +37,10 @@ public:
     // Told after a flipped frame has been shown. The real platform waits here until the next
     // frame should start, so that the frame reads its input just before it is drawn and shown.
     virtual void FrameFlipped() {}
+    // Told around each timed pause of the game (the busy waits of the sequences and the menu), so
+    // that the frame pacing does not take a pause for the time a frame takes to draw.
+    virtual void PauseBegins() {}
+    virtual void PauseEnds() {}
 
     virtual bool PollEvent(PlatformEvent& event) = 0;
     // Blocks until an event arrives (used while the window is inactive).

@@ -78,6 +78,14 @@ void YieldTimeSlice() {
     if (activeBackend != nullptr) activeBackend->SleepSlice();
 }
 
+void BeginTimedPause() {
+    if (activeBackend != nullptr) activeBackend->PauseBegins();
+}
+
+void EndTimedPause() {
+    if (activeBackend != nullptr) activeBackend->PauseEnds();
+}
+
 int ShowCursor(bool show) {
     const bool wasVisible = cursorCounter >= 0;
     cursorCounter += show ? 1 : -1;

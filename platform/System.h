@@ -34,6 +34,9 @@ void PostQuitMessage(int exitCode);
 uint32_t timeGetTime();
 // Gives the processor away for at most a millisecond between two timer reads of a busy wait.
 void YieldTimeSlice();
+// Around a timed pause: the frame pacing leaves it out of the frame's drawing time.
+void BeginTimedPause();
+void EndTimedPause();
 
 // The cursor display counter: each call moves it one step and returns the new value; the cursor is
 // shown while the counter is 0 or more.

@@ -291,6 +291,22 @@ TEST_F(SdlWindowMode, WithoutAGraphicsProcessorTheFramebufferShowsThePicture) {
     ASSERT_EQ(1280 * 4, framebuffer->pitch);
     ExpectPictureAsTheGraphicsProcessorPlacesIt(static_cast<const uint32_t*>(framebuffer->pixels),
                                                 framebuffer->pitch, 1280, 720);
+
+    // The next picture changes a band of rows and the last row: only those are scaled again, and
+    // the window shows the new picture as a whole scaling of it would.
+    CoordinatePicture changed;
+    for (int y = 250; y < 262; ++y)
+        for (int x = 0; x < 800; ++x) changed.SetPixel(x, y, 0x123456);
+    for (int x = 0; x < 800; ++x) changed.SetPixel(x, 599, 0x654321);
+    backend.ShowImage(changed);
+    std::vector<uint32_t> expected(1280 * 720, 0xDEADBEEFu);
+    PictureScaler().Scale(changed.pixels.data(), 800, 600, expected.data(), 1280 * 4, 1280, 720,
+                          FitPicture(1280, 720, 800, 600), true);
+    framebuffer = SDL_GetWindowSurface(backend.video.window);
+    const auto* shown = static_cast<const uint32_t*>(framebuffer->pixels);
+    int wrong = 0;
+    for (size_t i = 0; i < expected.size(); ++i) wrong += shown[i] != expected[i] ? 1 : 0;
+    EXPECT_EQ(0, wrong) << "pixels that differ from the new picture";
 }
 
 TEST_F(SdlWindowMode, AltReturnSwitchesBackAndForthWithoutAKeyUp) {

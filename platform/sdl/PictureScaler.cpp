@@ -30,6 +30,30 @@ void PictureScaler::Scale(const uint32_t* picture, int width, int height, uint32
         area.x + area.width > targetWidth || area.y + area.height > targetHeight) {
         return;
     }
+    if (paintBars) {
+        for (int y = 0; y < area.y; ++y) PaintBlack(TargetRow(target, targetPitch, y), targetWidth);
+        for (int y = area.y; y < area.y + area.height; ++y) {
+            uint32_t* row = TargetRow(target, targetPitch, y);
+            PaintBlack(row, area.x);
+            PaintBlack(row + area.x + area.width, targetWidth - area.x - area.width);
+        }
+        for (int y = area.y + area.height; y < targetHeight; ++y)
+            PaintBlack(TargetRow(target, targetPitch, y), targetWidth);
+    }
+    ScaleRows(picture, width, height, target, targetPitch, area, 0, area.height);
+}
+
+int PictureScaler::FirstAreaRowShowing(int pictureRow, int height, int areaHeight) {
+    // Row i shows picture row floor((2i + 1) * height / (2 * areaHeight)), which is at least r from
+    // (2i + 1) * height >= 2 * r * areaHeight on.
+    const int64_t excess = 2 * static_cast<int64_t>(pictureRow) * areaHeight - height;
+    if (excess <= 0) return 0;
+    const int64_t row = (excess + 2 * static_cast<int64_t>(height) - 1) / (2 * height);
+    return static_cast<int>(row < areaHeight ? row : areaHeight);
+}
+
+void PictureScaler::ScaleRows(const uint32_t* picture, int width, int height, uint32_t* target,
+                              int targetPitch, const PictureArea& area, int first, int end) {
     const bool sameSize = area.width == width && area.height == height;
     if (!sameSize &&
         (static_cast<int>(sourceColumns.size()) != area.width || columnsForWidth != width)) {
@@ -37,20 +61,10 @@ void PictureScaler::Scale(const uint32_t* picture, int width, int height, uint32
         for (int i = 0; i < area.width; ++i) sourceColumns[i] = SourceIndex(i, width, area.width);
         columnsForWidth = width;
     }
-    if (paintBars) {
-        for (int y = 0; y < area.y; ++y) PaintBlack(TargetRow(target, targetPitch, y), targetWidth);
-        for (int y = area.y + area.height; y < targetHeight; ++y)
-            PaintBlack(TargetRow(target, targetPitch, y), targetWidth);
-    }
     int previousSourceRow = -1;
     const uint32_t* previousRow = nullptr;
-    for (int y = 0; y < area.height; ++y) {
-        uint32_t* row = TargetRow(target, targetPitch, area.y + y);
-        if (paintBars) {
-            PaintBlack(row, area.x);
-            PaintBlack(row + area.x + area.width, targetWidth - area.x - area.width);
-        }
-        uint32_t* out = row + area.x;
+    for (int y = first; y < end; ++y) {
+        uint32_t* out = TargetRow(target, targetPitch, area.y + y) + area.x;
         const int sourceRow = sameSize ? y : SourceIndex(y, height, area.height);
         if (sourceRow == previousSourceRow) {
             // Enlarged: the rows that show the same picture row are copies of the first.

@@ -16,6 +16,13 @@ public:
     // into area (which lies inside the target); with paintBars the rest of the target turns black.
     void Scale(const uint32_t* picture, int width, int height, uint32_t* target, int targetPitch,
                int targetWidth, int targetHeight, const PictureArea& area, bool paintBars);
+    // Only the rows first to end (exclusive) of the area, leaving the rest of the target as it is.
+    // The area must lie inside the target.
+    void ScaleRows(const uint32_t* picture, int width, int height, uint32_t* target,
+                   int targetPitch, const PictureArea& area, int first, int end);
+    // The first row of an area areaHeight rows high that shows picture row pictureRow or one below
+    // it (areaHeight for pictureRow = height).
+    static int FirstAreaRowShowing(int pictureRow, int height, int areaHeight);
 
     // The picture column shown in each column of the area, worked out once per size.
     std::vector<int> sourceColumns;

@@ -41,6 +41,14 @@ void SdlBackend::FrameFlipped() {
     video.WaitForNextFrame();
 }
 
+void SdlBackend::PauseBegins() {
+    video.pacer.PauseBegins(video.clock);
+}
+
+void SdlBackend::PauseEnds() {
+    video.pacer.PauseEnds(video.clock);
+}
+
 void SdlBackend::Handle(const SDL_Event& event) {
     video.HandleEvent(event);
     input.Handle(event);
@@ -58,6 +66,8 @@ bool SdlBackend::PollEvent(PlatformEvent& event) {
 }
 
 bool SdlBackend::WaitEvent(PlatformEvent& event) {
+    // No frames run meanwhile: the wait is no frame's drawing.
+    video.pacer.FrameInterrupted();
     SDL_Event sdlEvent;
     // A timeout keeps the loop alive for a window manager that never reports focus back.
     if (input.pending.empty() && SDL_WaitEventTimeout(&sdlEvent, 100) != 0) Handle(sdlEvent);
@@ -77,6 +87,7 @@ void SdlBackend::SetCursorVisible(bool visible) {
 }
 
 void SdlBackend::ShowMessageBox(const char* caption, const char* text) {
+    video.pacer.FrameInterrupted();
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, video.window);
 }
 

@@ -17,6 +17,8 @@ public:
     void ShowImage(const Surface& image) override;
     void PaceFrame() override;
     void FrameFlipped() override;
+    void PauseBegins() override;
+    void PauseEnds() override;
     bool PollEvent(PlatformEvent& event) override;
     bool WaitEvent(PlatformEvent& event) override;
     bool ReadKeys(uint8_t keys[256]) override;

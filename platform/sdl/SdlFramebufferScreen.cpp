@@ -54,10 +54,28 @@ void SdlFramebufferScreen::Prepare(const Surface& picture) {
     framebufferWidth = current->w;
     framebufferHeight = current->h;
     area = FitPicture(current->w, current->h, logicalWidth, logicalHeight);
+    if (wholeWindowDue) changes.Forget();
+    const std::vector<RowBand>& bands =
+        changes.Compare(picture.pixels.data(), picture.width, picture.height);
+    changedRects.clear();
     if (SDL_MUSTLOCK(current)) SDL_LockSurface(current);
-    scaler.Scale(picture.pixels.data(), picture.width, picture.height,
-                 static_cast<uint32_t*>(current->pixels), current->pitch, current->w, current->h,
-                 area, wholeWindowDue);
+    if (wholeWindowDue) {
+        scaler.Scale(picture.pixels.data(), picture.width, picture.height,
+                     static_cast<uint32_t*>(current->pixels), current->pitch, current->w,
+                     current->h, area, true);
+    } else if (area.width > 0 && area.height > 0) {
+        for (const RowBand& band : bands) {
+            const int first =
+                PictureScaler::FirstAreaRowShowing(band.first, picture.height, area.height);
+            const int end =
+                PictureScaler::FirstAreaRowShowing(band.end, picture.height, area.height);
+            if (first >= end) continue;
+            scaler.ScaleRows(picture.pixels.data(), picture.width, picture.height,
+                             static_cast<uint32_t*>(current->pixels), current->pitch, area, first,
+                             end);
+            changedRects.push_back({area.x, area.y + first, area.width, end - first});
+        }
+    }
     if (SDL_MUSTLOCK(current)) SDL_UnlockSurface(current);
     pictureShown = true;
 }
@@ -77,7 +95,9 @@ void SdlFramebufferScreen::Present() {
         wholeWindowDue = false;
         return;
     }
-    // The bars are already black on the screen: only the picture goes to the server.
-    const SDL_Rect picture{area.x, area.y, area.width, area.height};
-    SDL_UpdateWindowSurfaceRects(window, &picture, 1);
+    // The bars are already black on the screen and the rest of the picture is as it was: only
+    // the changed rows go to the server. With none the call only waits for the server.
+    const SDL_Rect none{0, 0, 0, 0};
+    SDL_UpdateWindowSurfaceRects(window, changedRects.empty() ? &none : changedRects.data(),
+                                 static_cast<int>(changedRects.size()));
 }

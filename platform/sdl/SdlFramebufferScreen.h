@@ -1,6 +1,9 @@
 #pragma once
 #include <SDL.h>
 
+#include <vector>
+
+#include "platform/sdl/ChangedRows.h"
 #include "platform/sdl/PictureScaler.h"
 
 class Surface;
@@ -14,12 +17,13 @@ public:
 
     // Takes the window's framebuffer; false when the window has none in our pixel layout.
     bool Start(SDL_Window* newWindow, int width, int height);
-    // Scales the picture into the framebuffer, ready to be presented.
+    // Scales what changed of the picture into the framebuffer, ready to be presented.
     void Prepare(const Surface& picture);
     // The window changed or was uncovered: the next present repaints all of it, bars included.
     void WindowChanged() { wholeWindowDue = true; }
     // Shows the framebuffer's picture again (the window was exposed while no frames run).
     void Redraw();
+    // Sends what Prepare changed (nothing, when the picture repeats the last one).
     void Present();
 
 private:
@@ -38,4 +42,7 @@ private:
     PictureArea area;
     bool wholeWindowDue;
     bool pictureShown;
+    ChangedRows changes;
+    // The parts of the window that the last Prepare changed.
+    std::vector<SDL_Rect> changedRects;
 };

@@ -19,27 +19,32 @@ SdlRendererScreen::SdlRendererScreen()
       logicalWidth(0),
       logicalHeight(0) {}
 
-bool SdlRendererScreen::Start(SDL_Window* newWindow, int width, int height, bool vsync) {
+bool SdlRendererScreen::Start(SDL_Window* newWindow, int width, int height, Uint32 flags) {
     window = newWindow;
     logicalWidth = width;
     logicalHeight = height;
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    renderer = SDL_CreateRenderer(window, -1, vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
-    if (renderer == nullptr) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    renderer = SDL_CreateRenderer(window, -1, flags);
     if (renderer == nullptr) {
-        std::fprintf(stderr, "The Flurber: cannot draw to the window: %s\n", SDL_GetError());
+        std::fprintf(stderr, "The Flurber: cannot make a renderer: %s\n", SDL_GetError());
         return false;
     }
-    prescaleAffordable = DrawsOnGraphicsProcessor();
+    prescaleAffordable = false;
+    changes.Forget();
     if (!CreateScreenTexture()) {
         std::fprintf(stderr, "The Flurber: cannot make the screen texture: %s\n", SDL_GetError());
         Close();
         return false;
     }
+    PresentBlack();
+    return true;
+}
+
+void SdlRendererScreen::PresentBlack() {
+    if (renderer == nullptr) return;
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
     SDL_RenderPresent(renderer);
-    return true;
 }
 
 bool SdlRendererScreen::DrawsOnGraphicsProcessor() {
@@ -64,24 +69,39 @@ bool SdlRendererScreen::CreateScreenTexture() {
     return texture != nullptr;
 }
 
-void SdlRendererScreen::RecreateTextures() {
-    if (renderer == nullptr) return;
+bool SdlRendererScreen::RecreateTextures() {
+    if (renderer == nullptr) return false;
     if (prescaled != nullptr) SDL_DestroyTexture(prescaled);
     prescaled = nullptr;
     prescaledFactor = 0;
     if (texture != nullptr) SDL_DestroyTexture(texture);
     texture = nullptr;
-    // The picture it held is gone with it; the next frame uploads a new one.
-    pictureShown = false;
     if (!CreateScreenTexture()) {
         std::fprintf(stderr, "The Flurber: cannot make the screen texture again: %s\n",
                      SDL_GetError());
+        pictureShown = false;
+        return false;
     }
+    // The picture it held went with it: it is uploaded again from our copy.
+    if (pictureShown && changes.known) {
+        SDL_UpdateTexture(texture, nullptr, changes.last.data(), changes.width * 4);
+    }
+    return true;
 }
 
 void SdlRendererScreen::Prepare(const Surface& picture) {
     if (renderer == nullptr || texture == nullptr) return;
-    SDL_UpdateTexture(texture, nullptr, picture.pixels.data(), picture.width * 4);
+    if (!pictureShown) changes.Forget();
+    const std::vector<RowBand>& bands =
+        changes.Compare(picture.pixels.data(), picture.width, picture.height);
+    if (!bands.empty()) {
+        // One upload from the first changed row to the last.
+        const SDL_Rect rows{0, bands.front().first, picture.width,
+                            bands.back().end - bands.front().first};
+        SDL_UpdateTexture(texture, &rows,
+                          picture.pixels.data() + static_cast<size_t>(rows.y) * picture.width,
+                          picture.width * 4);
+    }
     pictureShown = true;
     Draw();
 }
@@ -140,6 +160,7 @@ void SdlRendererScreen::Close() {
     prescaled = nullptr;
     prescaledFactor = 0;
     pictureShown = false;
+    changes.Forget();
     if (texture != nullptr) SDL_DestroyTexture(texture);
     texture = nullptr;
     if (renderer != nullptr) SDL_DestroyRenderer(renderer);

@@ -1,6 +1,8 @@
 #pragma once
 #include <SDL.h>
 
+#include "platform/sdl/ChangedRows.h"
+
 class Surface;
 
 // Presents through an SDL renderer on a graphics processor: the picture is a streaming texture,
@@ -12,8 +14,8 @@ public:
     SdlRendererScreen(const SdlRendererScreen&) = delete;
     SdlRendererScreen& operator=(const SdlRendererScreen&) = delete;
 
-    // Makes the renderer for the window (with vsync when asked); false when there is none.
-    bool Start(SDL_Window* newWindow, int width, int height, bool vsync);
+    // Makes a renderer with these SDL_RendererFlags for the window; false when there is none.
+    bool Start(SDL_Window* newWindow, int width, int height, Uint32 flags);
     // Whether a graphics processor draws. SDL counts Mesa's software rasterisers (llvmpipe,
     // softpipe) as accelerated OpenGL, which they are not.
     bool DrawsOnGraphicsProcessor();
@@ -22,8 +24,11 @@ public:
     // Draws the last picture again (the window was exposed or resized while no frames run).
     void Redraw();
     void Present();
-    // After a device reset the renderer's textures are gone and must be made again.
-    void RecreateTextures();
+    // Shows a black window at once (the start, and the test of whether presents wait).
+    void PresentBlack();
+    // After a device reset the renderer's textures are gone: they are made again and given the
+    // last picture. False when they can't be.
+    bool RecreateTextures();
     void Close();
 
     SDL_Window* window;
@@ -36,6 +41,8 @@ public:
     bool prescaleAffordable;
     // The texture holds a picture that can be drawn again.
     bool pictureShown;
+    // The picture in the texture: only the rows that change are uploaded.
+    ChangedRows changes;
     int logicalWidth;
     int logicalHeight;
 

@@ -56,6 +56,7 @@ SdlVideo::SdlVideo()
       usingFramebuffer(false),
       fullscreen(false),
       startWindowed(false),
+      rendererChoice(RendererChoice::Auto),
       windowedSizeChosen(false),
       logicalWidth(800),
       logicalHeight(600),
@@ -113,28 +114,53 @@ bool SdlVideo::TakeOverDisplay(int width, int height) {
     }
 
     // Without a graphics device OpenGL can only be a software rasteriser, and making a renderer
-    // to find that out takes a third of the start-up.
-    if (!MayHaveGraphicsProcessor()) {
-        usingFramebuffer = framebufferScreen.Start(window, width, height);
-        if (usingFramebuffer) return true;
-    }
+    // to find that out takes a third of the start-up. Where one draws, the framebuffer shows the
+    // same picture for a small part of the work.
+    const bool rendererFirst =
+        rendererChoice == RendererChoice::Accelerated ||
+        (rendererChoice == RendererChoice::Auto && MayHaveGraphicsProcessor());
+    if (rendererFirst && StartRenderer(rendererChoice == RendererChoice::Auto)) return true;
+    if (StartFramebuffer()) return true;
+    // No framebuffer in our pixel layout: whatever renderer SDL can make, its software one
+    // included.
+    return StartRenderer(false);
+}
 
+bool SdlVideo::StartRenderer(bool onlyGraphicsProcessor) {
     // Vsync only helps where the screen refreshes at 60 Hz; elsewhere the clock paces the frames.
     SDL_DisplayMode mode;
     const int display = SDL_GetWindowDisplayIndex(window);
     const bool vsyncAt60 = SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 &&
                            mode.refresh_rate >= 59 && mode.refresh_rate <= 61;
-    if (!rendererScreen.Start(window, width, height, vsyncAt60)) return false;
-    if (rendererScreen.prescaleAffordable) {
-        pacer.vsync = vsyncAt60;
-        return true;
+    const Uint32 vsyncFlag = vsyncAt60 ? SDL_RENDERER_PRESENTVSYNC : 0;
+    if (!rendererScreen.Start(window, logicalWidth, logicalHeight,
+                              SDL_RENDERER_ACCELERATED | vsyncFlag) &&
+        (onlyGraphicsProcessor || rendererChoice == RendererChoice::Accelerated ||
+         !rendererScreen.Start(window, logicalWidth, logicalHeight, 0))) {
+        return false;
     }
-    // A software rasteriser draws: the window's framebuffer shows the same picture for a small
-    // part of the work. The renderer must go first; SDL gives a window one or the other.
-    rendererScreen.Close();
-    usingFramebuffer = framebufferScreen.Start(window, width, height);
-    if (usingFramebuffer) return true;
-    return rendererScreen.Start(window, width, height, false);
+    const bool graphicsProcessor = rendererScreen.DrawsOnGraphicsProcessor();
+    if (onlyGraphicsProcessor && !graphicsProcessor) {
+        // SDL gives a window a renderer or a framebuffer, not both: this one must go first.
+        rendererScreen.Close();
+        return false;
+    }
+    // Asked for, the sharp scaling runs whatever draws it.
+    rendererScreen.prescaleAffordable =
+        graphicsProcessor || rendererChoice == RendererChoice::Accelerated;
+    // The screen's rate is only what the display says: vsync counts once presents are seen to
+    // wait for it.
+    pacer.vsync =
+        vsyncAt60 && FramePacer::DisplayWaits(clock, [this] { rendererScreen.PresentBlack(); });
+    if (vsyncAt60 && !pacer.vsync) SDL_RenderSetVSync(rendererScreen.renderer, 0);
+    usingFramebuffer = false;
+    return true;
+}
+
+bool SdlVideo::StartFramebuffer() {
+    pacer.vsync = false;
+    usingFramebuffer = framebufferScreen.Start(window, logicalWidth, logicalHeight);
+    return usingFramebuffer;
 }
 
 void SdlVideo::ShowImage(const Surface& image) {
@@ -190,8 +216,8 @@ void SdlVideo::ToggleFullscreen() {
 }
 
 void SdlVideo::HandleEvent(const SDL_Event& event) {
-    if (event.type == SDL_RENDER_DEVICE_RESET) {
-        rendererScreen.RecreateTextures();
+    if (event.type == SDL_RENDER_DEVICE_RESET || event.type == SDL_RENDER_TARGETS_RESET) {
+        RecoverRenderer(event.type == SDL_RENDER_DEVICE_RESET);
         return;
     }
     if (event.type != SDL_WINDOWEVENT) return;
@@ -205,6 +231,23 @@ void SdlVideo::HandleEvent(const SDL_Event& event) {
         default:
             break;
     }
+}
+
+void SdlVideo::RecoverRenderer(bool deviceReset) {
+    if (usingFramebuffer) return;
+    if (!deviceReset || rendererScreen.RecreateTextures()) {
+        // Whether or not frames run: an inactive window must not stay empty until focus returns.
+        rendererScreen.Redraw();
+        return;
+    }
+    std::fprintf(stderr, "The Flurber: the renderer is lost; drawing into the window instead\n");
+    const ChangedRows kept = rendererScreen.changes;
+    rendererScreen.Close();
+    if (!StartFramebuffer() || !kept.known) return;
+    Surface picture(kept.width, kept.height);
+    picture.pixels = kept.last;
+    framebufferScreen.Prepare(picture);
+    framebufferScreen.Present();
 }
 
 PictureArea SdlVideo::PictureInWindow() const {

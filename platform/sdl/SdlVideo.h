@@ -1,6 +1,7 @@
 #pragma once
 #include <SDL.h>
 
+#include "platform/Backend.h"
 #include "platform/sdl/FramePacer.h"
 #include "platform/sdl/ScreenGeometry.h"
 #include "platform/sdl/SdlFramebufferScreen.h"
@@ -17,7 +18,8 @@ public:
 
 // The window and what is shown in it: one SDL window, full screen or an ordinary resizable window,
 // with the game's picture letterboxed in it. A graphics processor presents it through an SDL
-// renderer; without one, the picture goes straight into the window's framebuffer.
+// renderer; without one, the picture goes straight into the window's framebuffer. When one way
+// fails, the other shows the picture.
 class SdlVideo {
 public:
     SdlVideo();
@@ -48,6 +50,8 @@ public:
     bool fullscreen;
     // Set before the program runs: the display is taken over as a window, as Alt+Return leaves it.
     bool startWindowed;
+    // Set before the program runs: how the picture reaches the screen.
+    RendererChoice rendererChoice;
     // False until the window is first shown as a window; it then gets its starting size.
     bool windowedSizeChosen;
     int logicalWidth;
@@ -57,6 +61,12 @@ public:
     SdlPacingClock clock;
 
 private:
+    // Makes the renderer; with onlyGraphicsProcessor, keeps it only where one draws.
+    bool StartRenderer(bool onlyGraphicsProcessor);
+    bool StartFramebuffer();
+    // The renderer's device was reset: the picture is shown again at once, through the
+    // framebuffer if the renderer can't be made to.
+    void RecoverRenderer(bool deviceReset);
     // Shows the last picture again while no frames run.
     void Redraw();
 };
