@@ -127,6 +127,12 @@ def hold_key(key, seconds):
     xdotool("keyup", key)
 
 
+def window_size(window):
+    """(width, height) of an X window; (0, 0) when it is gone."""
+    geometry = dict(line.split("=", 1) for line in xdotool("getwindowgeometry", "--shell", window).split())
+    return int(geometry.get("WIDTH", 0)), int(geometry.get("HEIGHT", 0))
+
+
 def picture_point(width, height, x, y):
     """Where the centre of the game's pixel (x, y) falls in a width x height window or screen: the
     picture is scaled evenly and centred, as the game shows it full screen."""

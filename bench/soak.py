@@ -46,6 +46,7 @@ from desktop import (
     picture_point,
     read_probe_log,
     wait_until,
+    window_size,
     xdotool,
 )
 
@@ -67,15 +68,9 @@ class Soak:
         """Notes what the run does, for a run that goes wrong."""
         print(now_ns(), what, file=self.actions, flush=True)
 
-    def window_size(self):
-        geometry = dict(
-            line.split("=", 1) for line in xdotool("getwindowgeometry", "--shell", self.window).split()
-        )
-        return int(geometry.get("WIDTH", 800)), int(geometry.get("HEIGHT", 600))
-
     def point(self, x, y):
         """Window coordinates of the game's pixel (x, y) at the window's present size."""
-        return picture_point(*self.window_size(), x, y)
+        return picture_point(*window_size(self.window), x, y)
 
     def click(self, x, y):
         xdotool("mousemove", "--window", self.window, *self.point(x, y), "click", "1")
@@ -118,10 +113,10 @@ class Soak:
         """Alt+Return, then nothing until the window has its new size: the game switches when it
         next reads its events, which a timed sequence holds back for up to 3 s, and a click measured
         against the old size could land on Quit."""
-        before = self.window_size()
+        before = window_size(self.window)
         self.act(f"alt+Return from {before[0]} {before[1]}")
         xdotool("key", "alt+Return")
-        if wait_until(lambda: self.window_size() != before, 6):
+        if wait_until(lambda: window_size(self.window) != before, 6):
             time.sleep(0.3)
         else:
             self.act("the window kept its size")
@@ -242,10 +237,8 @@ def full_screen_window():
     """The game's window once it covers the screen, or ''. SDL may replace its window while it sets
     up, so every look starts from a fresh search."""
     for window in xdotool("search", "--name", "^The Flurber$").split():
-        geometry = dict(
-            line.split("=", 1) for line in xdotool("getwindowgeometry", "--shell", window).split()
-        )
-        if int(geometry.get("WIDTH", 0)) >= 1000 and int(geometry.get("HEIGHT", 0)) >= 700:
+        width, height = window_size(window)
+        if width >= 1000 and height >= 700:
             return window
     return ""
 
