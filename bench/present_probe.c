@@ -1,5 +1,5 @@
 /* Preloaded into the real game by the measurements of bench/ (desktop.py). For every presented
-   frame (a renderer present after a texture update, or a framebuffer update) it writes to the file
+   frame (a renderer present once a picture was uploaded, or a framebuffer update) it writes to the file
    that PRESENT_PROBE_LOG names:
      frame HANDED RETURNED HASH CLOCK_READS
    the moments (ns, realtime) the frame was handed to the display and the display call returned; a
@@ -82,11 +82,23 @@ Uint64 SDL_GetTicks64(void) {
     return real();
 }
 
+/* The game uploads only the rows that changed, and nothing when the picture repeats: the whole
+   picture is kept here, and every present after the first upload is a frame. */
+static uint32_t uploaded[800 * 600];
+
 int SDL_UpdateTexture(SDL_Texture *texture, const SDL_Rect *rect, const void *pixels, int pitch) {
     static int (*real)(SDL_Texture *, const SDL_Rect *, const void *, int);
     if (!real) real = dlsym(RTLD_NEXT, "SDL_UpdateTexture");
     updated = 1;
-    if (want_hash()) texture_hash = hash_pixels(pixels, 800, 600, pitch);
+    if (want_hash()) {
+        const SDL_Rect whole = {0, 0, 800, 600};
+        const SDL_Rect *r = rect ? rect : &whole;
+        for (int y = 0; y < r->h && r->y + y < 600; ++y) {
+            const uint32_t *row = (const uint32_t *)((const uint8_t *)pixels + (size_t)y * pitch);
+            for (int x = 0; x < r->w && r->x + x < 800; ++x) uploaded[(r->y + y) * 800 + r->x + x] = row[x];
+        }
+        texture_hash = hash_pixels(uploaded, 800, 600, 800 * 4);
+    }
     return real(texture, rect, pixels, pitch);
 }
 
@@ -96,7 +108,6 @@ void SDL_RenderPresent(SDL_Renderer *renderer) {
     const long long handed = now_ns();
     real(renderer);
     if (!updated) return;
-    updated = 0;
     note_frame(handed, texture_hash);
 }
 
