@@ -6,9 +6,11 @@
 
 #include "Contour.h"
 
-// A sound written as readable parameters: a few layers mixed, then echoed, normalised and faded.
+// A sound written as readable parameters: a few layers mixed, then echoed, faded and levelled.
 //
-//   rate 44100          length 1.2 (s)       peak -1 (dBFS)     fade 0.004 0.05 (s in, s out)
+//   rate 44100          length 1.2 (s)       fade 0.004 0.05 (s in, s out)
+//   loudness -16 (LUFS: its loudest momentary loudness as the game plays it, on both channels)
+//   peak -1 (dBFS: the highest peak allowed; without loudness, the peak it is levelled to)
 //   seed 7              echo 0.12 0.3 (delay s, feedback)
 //   layer saw at 0.1 for 0.4 pitch c5>g5 vibrato 6 20 lowpass 3000>800 attack 0.01 release 0.1
 //
@@ -46,6 +48,8 @@ struct SoundRecipe {
     int sampleRate = 44100;
     double length = 1.0;
     double peakDb = -1.0;
+    bool levelByLoudness = false;
+    double loudness = -16.0;  // LUFS
     double fadeIn = 0.003;
     double fadeOut = 0.02;
     uint32_t seed = 1;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "Loudness.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -171,22 +173,32 @@ WaveFile RenderSound(const SoundRecipe& recipe) {
         sample = out;
     }
 
-    double peak = 0.0;
-    for (double sample : mix) peak = std::max(peak, std::fabs(sample));
-    const double scale = peak > 0.0 ? std::pow(10.0, recipe.peakDb / 20.0) / peak : 0.0;
-
     // Raised-cosine fades: the first and last samples are exactly zero, so no click.
     const size_t fadeIn = std::max<size_t>(2, static_cast<size_t>(recipe.fadeIn * rate));
     const size_t fadeOut = std::max<size_t>(2, static_cast<size_t>(recipe.fadeOut * rate));
+    double peak = 0.0;
+    for (size_t i = 0; i < mix.size(); ++i) {
+        if (i < fadeIn) mix[i] *= 0.5 - 0.5 * std::cos(kPi * i / fadeIn);
+        const size_t fromEnd = mix.size() - 1 - i;
+        if (fromEnd < fadeOut) mix[i] *= 0.5 - 0.5 * std::cos(kPi * fromEnd / fadeOut);
+        peak = std::max(peak, std::fabs(mix[i]));
+    }
+
+    // Levelled by how loud it is heard, so that every sound sits alike over the music; or, without
+    // a loudness, by its peak.
+    double scale = 0.0;
+    if (recipe.levelByLoudness) {
+        const double loudness = LoudestMomentaryLoudness(mix, recipe.sampleRate);
+        scale = std::pow(10.0, (recipe.loudness - loudness) / 20.0);
+    } else if (peak > 0.0) {
+        scale = std::pow(10.0, recipe.peakDb / 20.0) / peak;
+    }
+
     WaveFile wave;
     wave.sampleRate = static_cast<uint32_t>(recipe.sampleRate);
     wave.samples.resize(mix.size());
     for (size_t i = 0; i < mix.size(); ++i) {
-        double gain = scale;
-        if (i < fadeIn) gain *= 0.5 - 0.5 * std::cos(kPi * i / fadeIn);
-        const size_t fromEnd = mix.size() - 1 - i;
-        if (fromEnd < fadeOut) gain *= 0.5 - 0.5 * std::cos(kPi * fromEnd / fadeOut);
-        const double value = std::max(-1.0, std::min(1.0, mix[i] * gain));
+        const double value = std::max(-1.0, std::min(1.0, mix[i] * scale));
         wave.samples[i] = static_cast<int16_t>(std::lround(value * 32767.0));
     }
     return wave;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Loudness.h"
 #include "MidiFile.h"
 #include "TextScan.h"
 #include "WaveFile.h"
@@ -44,8 +45,10 @@ void CheckWave(const std::string& path, double minSeconds, double maxSeconds) {
     }
     const double seconds = static_cast<double>(wave.samples.size()) / wave.sampleRate;
     double peak = 0.0, sum = 0.0, squares = 0.0;
+    std::vector<double> values;
     for (int16_t sample : wave.samples) {
         const double value = sample / 32768.0;
+        values.push_back(value);
         peak = std::max(peak, std::fabs(value));
         sum += value;
         squares += value * value;
@@ -53,11 +56,16 @@ void CheckWave(const std::string& path, double minSeconds, double maxSeconds) {
     const double peakDb = 20.0 * std::log10(std::max(peak, 1e-9));
     const double rmsDb = 10.0 * std::log10(std::max(squares / wave.samples.size(), 1e-18));
     const double mean = sum / wave.samples.size();
-    std::printf("  %-18s %6.3f s  peak %6.2f dBFS  rms %6.2f dBFS  dc %+.5f  ends %d/%d\n",
-                Name(path).c_str(), seconds, peakDb, rmsDb, mean, wave.samples.front(),
-                wave.samples.back());
+    const double loudest = LoudestMomentaryLoudness(values, static_cast<int>(wave.sampleRate));
+    std::printf(
+        "  %-18s %6.3f s  loudest %6.1f LUFS  peak %6.2f dBFS  rms %6.2f dBFS  dc %+.5f  ends "
+        "%d/%d\n",
+        Name(path).c_str(), seconds, loudest, peakDb, rmsDb, mean, wave.samples.front(),
+        wave.samples.back());
     if (seconds < minSeconds || seconds > maxSeconds) Fail(path, "length out of range");
-    if (peakDb < -2.0 || peakDb > -0.5) Fail(path, "peak not near -1 dBFS");
+    // Levelled by loudness to sit just above the songs (about -18 LUFS), never near clipping.
+    if (loudest < -22.0 || loudest > -12.0) Fail(path, "loudness not within -22 to -12 LUFS");
+    if (peakDb > -0.95) Fail(path, "peak above -1 dBFS");
     if (std::fabs(mean) > 0.002) Fail(path, "DC offset");
     if (std::abs(wave.samples.front()) > 1 || std::abs(wave.samples.back()) > 1) {
         Fail(path, "does not start and end at zero");
