@@ -9,7 +9,9 @@
 #                     1280x720 and 1600x1200, beside a minimal SDL2 loop, the floor; CPU while
 #                     minimised), input_lag.py (input to screen), frame_intervals.py (10 s of play),
 #                     startup.py (to the first menu frame and to the menu song, with TimGM6mb and
-#                     with FluidR3_GM as the default soundfont)
+#                     with FluidR3_GM as the default soundfont), frame_rate.py (frames a second at
+#                     800x600 and 3840x2160 beside busy loops on the game's core and with
+#                     --renderer=accelerated; CPU of the software path up to 3840x2160)
 #   valgrind          benchmarks.py valgrind: memcheck on the scripted whole game
 #   fuzz              only with --fuzz RUNS: fuzz.py, each libFuzzer target for RUNS executions
 # Usage: bash scripts/bench.sh [--quick] [--fuzz RUNS] [--real] [--before RUN_DIR] [--soak]
@@ -68,7 +70,7 @@ fi
 
 echo
 echo "== the real binary under Xvfb with openbox (SDL's dummy audio driver)"
-for measurement in cpu input_lag frame_intervals startup; do
+for measurement in cpu input_lag frame_intervals startup frame_rate; do
     bench "$measurement" "${before[@]}"
 done
 

@@ -8,6 +8,8 @@ set -euo pipefail
 
 E2E_SCREEN=${E2E_SCREEN:-1024x768}
 E2E_NEEDS_PACK=${E2E_NEEDS_PACK:-1}
+# Options start_game gives the game.
+FLURBER_ARGS=()
 
 FLURBER=$(readlink -f "$1")
 RUN_DIR=$(readlink -f "$2")
@@ -102,7 +104,7 @@ full_screen_window() {
 }
 
 start_game() {
-    (cd "$RUN_DIR" && SDL_AUDIODRIVER=dummy exec "$FLURBER") >"$WORK/flurber.log" 2>&1 &
+    (cd "$RUN_DIR" && SDL_AUDIODRIVER=dummy exec "$FLURBER" "${FLURBER_ARGS[@]}") >"$WORK/flurber.log" 2>&1 &
     GAME_PID=$!
     WINDOW=
     for _ in $(seq 200); do
@@ -209,7 +211,8 @@ pixel() {
     convert "$WORK/$1.ppm[1x1+$sx+$sy]" -format '%[hex:p{0,0}]' info: | cut -c1-6 | sed 's/^/#/'
 }
 
-# How many screen pixels differ between two screenshots inside the game's rectangle (x, y, w, h).
+# How many screen pixels differ between two screenshots inside the game's rectangle (x, y, w, h);
+# with E2E_FUZZ set, by more than that many percent.
 differing_pixels() {
     local sx sy sw sh
     read -r sx sy < <(to_screen "$3" "$4")
@@ -217,7 +220,7 @@ differing_pixels() {
     local region="${sw}x${sh}+${sx}+${sy}"
     # compare answers 1 when the pictures differ; only its count matters here.
     local count
-    count=$(compare -metric AE "$WORK/$1.ppm[$region]" "$WORK/$2.ppm[$region]" null: 2>&1 || true)
+    count=$(compare -fuzz "${E2E_FUZZ:-0}%" -metric AE "$WORK/$1.ppm[$region]" "$WORK/$2.ppm[$region]" null: 2>&1 || true)
     awk -v c="$count" 'BEGIN { print int(c) }'
 }
 
