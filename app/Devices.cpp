@@ -64,6 +64,9 @@ bool StartDevices() {
 }
 
 void ShutdownDevices() {
+    // The music and any sound still playing fade out rather than stop mid-note with a click.
+    if (soundDevice != nullptr) soundDevice->FadeOut();
+
     delete theGame;
     theGame = nullptr;
     delete theMenu;

@@ -78,3 +78,5 @@ public:
 
 // The backend the program runs on; set once before the program starts.
 extern Backend* activeBackend;
+    // How many frames the device may hold, rendered but not yet heard.
+    virtual uint32_t AudioQueuedFrames() { return 0; }

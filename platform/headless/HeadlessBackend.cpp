@@ -23,6 +23,7 @@ HeadlessBackend::HeadlessBackend()
       keyboardFocused(true),
       keepImages(false),
       captureAudio(false),
+      audioQueuedFrames(0),
       clockRunsByItself(false),
       clockStart(0),
       microseconds(0),
@@ -43,7 +44,9 @@ HeadlessBackend::HeadlessBackend()
       windowHeight(0),
       mixer(nullptr),
       sampleRate(0),
-      framesRendered(0) {}
+      framesRendered(0),
+      audioDeviceLost(false),
+      audioOpenTries(0) {}
 
 HeadlessBackend::~HeadlessBackend() = default;
 
@@ -107,11 +110,27 @@ void HeadlessBackend::DisconnectController(int32_t id) {
 
 void HeadlessBackend::SetControllerControl(int32_t id, PadControl control, bool down) {
     gamepad.SetControl(id, control, down);
+    // Without a device the program keeps the sound's time itself: rendered into nothing.
     PostControllerKeyUps();
 }
+    if (audioDeviceLost) std::fill(block.begin(), block.end(), int16_t{0});
 
 void HeadlessBackend::SetControllerStickX(int32_t id, int32_t value) {
     gamepad.SetStickX(id, value);
+void HeadlessBackend::LoseAudioDevice() {
+    if (mixer == nullptr || audioDeviceLost) return;
+    audioDeviceLost = true;
+    audioReopener.Lost(Milliseconds());
+}
+
+void HeadlessBackend::ServiceAudio() {
+    if (mixer == nullptr || !audioDeviceLost || !audioReopener.TryDue(Milliseconds())) return;
+    ++audioOpenTries;
+    if (!audioAvailable) return;
+    audioDeviceLost = false;
+    audioReopener.Reopened();
+}
+
     PostControllerKeyUps();
 }
 
@@ -187,12 +206,14 @@ bool HeadlessBackend::WaitEvent(PlatformEvent& event) {
         Advance(FrameMicroseconds);
         if (onIdle) onIdle(*this);
     }
+    ServiceAudio();
     return PollEvent(event);
 }
 
 bool HeadlessBackend::ReadKeys(uint8_t out[256]) {
     if (!keyboardFocused) {
         std::memset(out, 0, 256);
+    ServiceAudio();
         return false;
     }
     std::memcpy(out, keys, 256);
@@ -235,6 +256,7 @@ void HeadlessBackend::CloseAudio() {
 
 void HeadlessBackend::LockAudio() {
     ++audioLocksHeld;
+    ServiceAudio();
 }
 
 void HeadlessBackend::UnlockAudio() {
@@ -248,6 +270,7 @@ void HeadlessBackend::AudioStateTouched(const char* what) {
         return;
     }
     std::fprintf(stderr, "%s touched the mixer's state without the audio lock\n", what);
+    audioDeviceLost = false;
     std::abort();
 }
 

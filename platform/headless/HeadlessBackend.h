@@ -8,6 +8,7 @@
 #include "platform/Backend.h"
 #include "platform/display/Surface.h"
 #include "platform/input/Gamepad.h"
+#include "platform/sound/AudioReopener.h"
 
 // The platform of the tests: nothing reaches a real screen, speaker or keyboard. Its clock moves
 // only when the program waits or paces a frame, so a whole room plays in milliseconds; what the
@@ -45,6 +46,9 @@ public:
     void ConnectController(int32_t id);
     void DisconnectController(int32_t id);
     void SetControllerControl(int32_t id, PadControl control, bool down);
+    // The audio device goes away, as when the sound server restarts; it opens again at a try
+    // once audioAvailable is true.
+    void LoseAudioDevice();
     void SetControllerStickX(int32_t id, int32_t value);
     void SetControllerStickY(int32_t id, int32_t value);
 
@@ -77,6 +81,7 @@ public:
     void AudioStateTouched(const char* what) override;
     void CloseMainWindow() override;
 
+    uint32_t AudioQueuedFrames() override { return audioQueuedFrames; }
     // Told what the program touched of the mixer's state without holding the audio lock; the test
     // suite makes that a failure of the test. Unset, such a touch ends the process: a missing lock
     // must never pass unseen.
@@ -101,6 +106,7 @@ public:
 
     // State.
     uint64_t microseconds;
+    uint32_t audioQueuedFrames;
     uint64_t lastFlipMicroseconds;
     bool flippedBefore;
     uint8_t keys[256];
@@ -124,8 +130,14 @@ public:
     AudioMixer* mixer;
     int sampleRate;
     uint64_t framesRendered;
-    std::vector<int16_t> audio;  // stereo, interleaved
+    // What the speaker played, stereo and interleaved: silence while the device was lost.
+    std::vector<int16_t> audio;
+    bool audioDeviceLost;
+    AudioReopener audioReopener;
+    int audioOpenTries;  // tries to open the device again, since the start
 
 private:
     void PostControllerKeyUps();
 };
+    // As the real platform does whenever it polls: tries a lost device again when a try is due.
+    void ServiceAudio();

@@ -2,43 +2,167 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/sound/AudioMixer.h"
+
+#ifdef FLURBER_HAVE_ALSA
+#include <alsa/asoundlib.h>
+#endif
 
 namespace {
 
 void AudioCallback(void* userData, Uint8* stream, int length) {
-    auto* mixer = static_cast<AudioMixer*>(userData);
-    mixer->Render(reinterpret_cast<int16_t*>(stream), length / 4);
+    auto* feed = static_cast<AudioFeed*>(userData);
+    feed->lastCall.store(SDL_GetTicks(), std::memory_order_relaxed);
+    if (feed->mixer == nullptr) {
+        std::memset(stream, 0, static_cast<size_t>(length));
+        return;
+    }
+    feed->mixer->Render(reinterpret_cast<int16_t*>(stream), length / 4);
+}
+
+#ifdef FLURBER_HAVE_ALSA
+// Where no sound server runs, SDL falls back to ALSA, whose library would print its failed probes
+// on stderr; the game says in one line of its own what that means for the player.
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+#endif
+
+bool StartAudioSubsystem() {
+    if (SDL_WasInit(SDL_INIT_AUDIO) != 0) return true;
+#ifdef FLURBER_HAVE_ALSA
+    snd_lib_error_set_handler(IgnoreAlsaError);
+#endif
+    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
 }
 
 }  // namespace
 
-bool SdlAudio::Open(AudioMixer& mixer, int sampleRate) {
-    if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        std::fprintf(stderr, "The Flurber: no audio (%s); playing in silence\n", SDL_GetError());
-        return false;
-    }
-    SDL_AudioSpec wanted{};
-    wanted.freq = sampleRate;
-    wanted.format = AUDIO_S16SYS;
-    wanted.channels = 2;
-    wanted.samples = 1024;
-    wanted.callback = AudioCallback;
-    wanted.userdata = &mixer;
-    device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+SdlAudio::SdlAudio()
+    : device(0),
+      feed(nullptr),
+      mixer(nullptr),
+      sampleRate(0),
+      removed(false),
+      retiredDevice(0),
+      retiredFeed(nullptr),
+      openerDone(false),
+      openedDevice(0),
+      openedFeed(nullptr) {}
+
+bool SdlAudio::Open(AudioMixer& target, int rate) {
+    sampleRate = rate;
+    auto* newFeed = new AudioFeed(&target, SDL_GetTicks());
+    device = StartAudioSubsystem() ? OpenDefault(newFeed) : 0;
     if (device == 0) {
-        std::fprintf(stderr, "The Flurber: no audio device (%s); playing in silence\n",
-                     SDL_GetError());
+        delete newFeed;
+        std::fprintf(stderr,
+                     "The Flurber: no sound server or sound card found; the game plays in "
+                     "silence\n");
         return false;
     }
+    feed = newFeed;
+    mixer = &target;
     SDL_PauseAudioDevice(device, 0);
     return true;
 }
 
-void SdlAudio::Close() {
-    if (device != 0) SDL_CloseAudioDevice(device);
+SDL_AudioDeviceID SdlAudio::OpenDefault(AudioFeed* target) const {
+    SDL_AudioSpec wanted{};
+    wanted.freq = sampleRate;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = 2;
+    wanted.samples = BufferFrames;
+    wanted.callback = AudioCallback;
+    wanted.userdata = target;
+    return SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+}
+
+void SdlAudio::DeviceRemoved(SDL_AudioDeviceID which) {
+    if (device == 0 || which != device) return;
+    removed = true;
+    Service();
+}
+
+void SdlAudio::Service() {
+    if (mixer == nullptr) return;
+    const uint32_t now = SDL_GetTicks();
+    if (device != 0) {
+        // SDL keeps calling a disconnected device's callback, and marks it stopped.
+        const bool silent =
+            now - feed->lastCall.load(std::memory_order_relaxed) > AudioReopener::SilentDeviceMs;
+        if (!removed && !silent && SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED) return;
+        LetGo(now);
+    }
+    TakeOpened(now);
+    if (device != 0) return;
+    reopener.KeepTime(*mixer, sampleRate, now);
+    if (!opener.joinable() && reopener.TryDue(now)) StartTry();
+}
+
+void SdlAudio::LetGo(uint32_t now) {
+    SDL_LockAudioDevice(device);
+    feed->mixer = nullptr;
+    SDL_UnlockAudioDevice(device);
+    retiredDevice = device;
+    retiredFeed = feed;
     device = 0;
+    feed = nullptr;
+    removed = false;
+    reopener.Lost(now);
+}
+
+void SdlAudio::StartTry() {
+    const SDL_AudioDeviceID oldDevice = retiredDevice;
+    AudioFeed* oldFeed = retiredFeed;
+    retiredDevice = 0;
+    retiredFeed = nullptr;
+    openerDone.store(false, std::memory_order_relaxed);
+    opener = std::thread([this, oldDevice, oldFeed] {
+        if (oldDevice != 0) SDL_CloseAudioDevice(oldDevice);
+        delete oldFeed;
+        auto* newFeed = new AudioFeed(mixer, SDL_GetTicks());
+        openedDevice = OpenDefault(newFeed);
+        if (openedDevice == 0) {
+            delete newFeed;
+            newFeed = nullptr;
+        }
+        openedFeed = newFeed;
+        openerDone.store(true, std::memory_order_release);
+    });
+}
+
+void SdlAudio::TakeOpened(uint32_t now) {
+    if (!openerDone.load(std::memory_order_acquire)) return;
+    opener.join();
+    openerDone.store(false, std::memory_order_relaxed);
+    if (openedDevice == 0) return;
+    // The mixer was last rendered here, on this thread; from now on the new device renders it.
+    device = openedDevice;
+    feed = openedFeed;
+    openedDevice = 0;
+    openedFeed = nullptr;
+    feed->lastCall.store(now, std::memory_order_relaxed);
+    reopener.Reopened();
+    SDL_PauseAudioDevice(device, 0);
+}
+
+void SdlAudio::Close() {
+    if (opener.joinable()) opener.join();
+    if (openedDevice != 0) SDL_CloseAudioDevice(openedDevice);
+    if (retiredDevice != 0) SDL_CloseAudioDevice(retiredDevice);
+    if (device != 0) SDL_CloseAudioDevice(device);
+    delete openedFeed;
+    delete retiredFeed;
+    delete feed;
+    openedDevice = 0;
+    retiredDevice = 0;
+    device = 0;
+    openedFeed = nullptr;
+    retiredFeed = nullptr;
+    feed = nullptr;
+    openerDone.store(false, std::memory_order_relaxed);
+    mixer = nullptr;
 }
 
 void SdlAudio::Lock() {

@@ -1,12 +1,31 @@
 #pragma once
 #include <SDL.h>
 
+#include <atomic>
+#include <thread>
+
+#include "platform/sound/AudioReopener.h"
+
 class AudioMixer;
 
-// The one SDL audio device; its callback pulls every sound and the music from the mixer.
+// What one opened device's callback renders: the mixer, until the device is let go.
+struct AudioFeed {
+    AudioFeed(AudioMixer* target, uint32_t now) : mixer(target), lastCall(now) {}
+    AudioMixer* mixer;               // changed only with the device locked
+    std::atomic<uint32_t> lastCall;  // SDL_GetTicks() of the latest callback
+};
+
+// The one SDL audio device; its callback pulls every sound and the music from the mixer. When the
+// device goes away it is closed, and the default device is opened again about once a second on a
+// thread of its own (opening one on a sound server that does not answer blocks); the main thread
+// takes it over once it is open.
 class SdlAudio {
 public:
-    SdlAudio() : device(0) {}
+    // About 85 ms a buffer: a short stall of the machine is no gap in the sound, and the game
+    // plays no sound in answer to a key, so the delay costs nothing.
+    static constexpr int BufferFrames = 4096;
+
+    SdlAudio();
     ~SdlAudio() { Close(); }
     SdlAudio(const SdlAudio&) = delete;
     SdlAudio& operator=(const SdlAudio&) = delete;
@@ -16,6 +35,30 @@ public:
     void Close();
     void Lock();
     void Unlock();
+    // Told of SDL_AUDIODEVICEREMOVED.
+    void DeviceRemoved(SDL_AudioDeviceID which);
+    // Called often on the main thread: lets a lost device go, keeps the sound's time while there
+    // is none and takes over a device opened again. Never waits.
+    void Service();
 
     SDL_AudioDeviceID device;
+    AudioFeed* feed;
+    AudioMixer* mixer;  // null when the sound never had a device
+    int sampleRate;
+    bool removed;
+    AudioReopener reopener;
+    // A lost device still to be closed, by the next try to open one.
+    SDL_AudioDeviceID retiredDevice;
+    AudioFeed* retiredFeed;
+    std::thread opener;
+    std::atomic<bool> openerDone;
+    SDL_AudioDeviceID openedDevice;  // written by the opener before openerDone
+    AudioFeed* openedFeed;
+
+private:
+    // A paused device on the default output, or 0.
+    SDL_AudioDeviceID OpenDefault(AudioFeed* target) const;
+    void LetGo(uint32_t now);
+    void StartTry();
+    void TakeOpened(uint32_t now);
 };

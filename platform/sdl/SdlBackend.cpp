@@ -37,6 +37,8 @@ void SdlBackend::PaceFrame() {
 }
 
 void SdlBackend::FrameFlipped() {
+    // Screens that draw in loops of their own poll no events: the sound device is seen to here.
+    audio.Service();
     // The next frame starts only just before its own moment, and so reads the freshest input.
     video.WaitForNextFrame();
 }
@@ -50,6 +52,9 @@ void SdlBackend::PauseEnds() {
 }
 
 void SdlBackend::Handle(const SDL_Event& event) {
+    if (event.type == SDL_AUDIODEVICEREMOVED && event.adevice.iscapture == 0) {
+        audio.DeviceRemoved(event.adevice.which);
+    }
     video.HandleEvent(event);
     input.Handle(event);
 }
@@ -59,6 +64,7 @@ bool SdlBackend::PollEvent(PlatformEvent& event) {
     // never shows a key whose event (the window-mode chord) has not been seen yet.
     SDL_Event sdlEvent;
     while (SDL_PollEvent(&sdlEvent) != 0) Handle(sdlEvent);
+    audio.Service();
     if (input.pending.empty()) return false;
     event = input.pending.front();
     input.pending.pop_front();
@@ -96,11 +102,17 @@ uint32_t SdlBackend::Milliseconds() {
 }
 
 void SdlBackend::SleepSlice() {
+    audio.Service();
     std::this_thread::sleep_for(std::chrono::microseconds(500));
 }
 
 bool SdlBackend::OpenAudio(AudioMixer& mixer, int sampleRate) {
     return audio.Open(mixer, sampleRate);
+}
+
+uint32_t SdlBackend::AudioQueuedFrames() {
+    // The buffer SDL is filling and the one the sound server holds.
+    return audio.device != 0 ? 2 * SdlAudio::BufferFrames : 0;
 }
 
 void SdlBackend::CloseAudio() {

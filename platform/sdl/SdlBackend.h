@@ -30,6 +30,7 @@ public:
     bool OpenAudio(AudioMixer& mixer, int sampleRate) override;
     void CloseAudio() override;
     void LockAudio() override;
+    uint32_t AudioQueuedFrames() override;
     void UnlockAudio() override;
     void CloseMainWindow() override;
 

@@ -12,7 +12,7 @@ namespace {
 constexpr int BlockFrames = 256;
 }  // namespace
 
-AudioMixer::AudioMixer() : music(nullptr) {}
+AudioMixer::AudioMixer() : music(nullptr), fadeFrames(0), fadeLeft(0), framesSilent(0) {}
 
 void AudioMixer::Render(int16_t* stereo, int frameCount) {
     float mix[BlockFrames * 2];
@@ -23,6 +23,7 @@ void AudioMixer::Render(int16_t* stereo, int frameCount) {
         for (SoundBuffer* voice : voices) {
             if (voice->playing) voice->MixInto(mix, count);
         }
+        if (fadeFrames > 0) Fade(mix, count);
         for (int i = 0; i < count * 2; ++i) {
             const float sample = std::clamp(mix[i], -32768.0f, 32767.0f);
             stereo[i] = static_cast<int16_t>(std::lrint(sample));
@@ -30,6 +31,26 @@ void AudioMixer::Render(int16_t* stereo, int frameCount) {
         stereo += count * 2;
         frameCount -= count;
     }
+}
+
+void AudioMixer::Fade(float* mix, int frameCount) {
+    for (int i = 0; i < frameCount; ++i) {
+        const float gain = static_cast<float>(fadeLeft) / static_cast<float>(fadeFrames);
+        mix[i * 2] *= gain;
+        mix[i * 2 + 1] *= gain;
+        if (fadeLeft > 0) {
+            --fadeLeft;
+        } else {
+            ++framesSilent;
+        }
+    }
+}
+
+void AudioMixer::FadeOut(int frameCount) {
+    CheckAudioLocked("AudioMixer::FadeOut");
+    fadeFrames = std::max(frameCount, 1);
+    fadeLeft = fadeFrames;
+    framesSilent = 0;
 }
 
 void AudioMixer::AddVoice(SoundBuffer* voice) {

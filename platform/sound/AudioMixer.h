@@ -22,9 +22,18 @@ public:
     void RemoveVoice(SoundBuffer* voice);
     // Forgets every voice, leaving them silent (the device goes away before them).
     void DetachVoices();
+    // Brings everything down to silence over frameCount frames from the next one rendered, and
+    // keeps it silent; said with the audio locked.
+    void FadeOut(int frameCount);
 
     std::vector<SoundBuffer*> voices;
     MusicPerformance* music;
+    int fadeFrames;         // 0 while no fade is asked for
+    int fadeLeft;           // frames still to fade
+    uint64_t framesSilent;  // rendered since the fade ended
+
+private:
+    void Fade(float* mix, int frameCount);
 };
 
 // Holds the backend's audio lock for a scope, so the audio thread never sees a half-made change.

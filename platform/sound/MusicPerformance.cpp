@@ -1,10 +1,7 @@
 #include "platform/sound/MusicPerformance.h"
 
 #include <fluidsynth.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -30,19 +27,20 @@ bool IsFile(const char* path) {
     struct stat info;
     return stat(path, &info) == 0 && S_ISREG(info.st_mode);
 }
-
-// Loading the instruments can wait; the window, the pictures and the X server come first. (Linux
-// gives every thread a niceness of its own.)
-void YieldToTheRestOfTheProgram() {
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
-}
 }  // namespace
 
 MusicSegment::MusicSegment(std::vector<uint8_t> file)
-    : midiFile(std::move(file)), standardMidiFile(false), repeats(0), downloadedTo(nullptr) {}
+    : midiFile(std::move(file)),
+      standardMidiFile(false),
+      repeats(0),
+      downloadedTo(nullptr),
+      presets(MidiPresets(midiFile)),
+      instrumentsHeldBy(nullptr),
+      instrumentsTicket(0) {}
 
 MusicSegment::~MusicSegment() {
     if (downloadedTo != nullptr) SetParam(SegmentParam::Unload, downloadedTo);
+    if (instrumentsHeldBy != nullptr) instrumentsHeldBy->ReleaseInstruments(this);
 }
 
 int32_t MusicSegment::SetParam(SegmentParam param, MusicPerformance* performance) {
@@ -52,12 +50,13 @@ int32_t MusicSegment::SetParam(SegmentParam param, MusicPerformance* performance
             standardMidiFile = true;
             return MusicOk;
         case SegmentParam::Download:
-            // The soundfont loaded at start-up holds every General MIDI instrument already.
             downloadedTo = performance;
+            performance->HoldInstruments(this);
             return MusicOk;
         case SegmentParam::Unload:
             if (performance->playingSegment == this) performance->Stop();
             if (downloadedTo == performance) downloadedTo = nullptr;
+            performance->ReleaseInstruments(this);
             return MusicOk;
     }
     return MusicFailed;
@@ -80,9 +79,8 @@ MusicPerformance::MusicPerformance()
       songEnded(false),
       requestedTempo(0.0),
       appliedTempo(0.0),
+      synthSilent(true),
       instruments(NoInstruments),
-      loaderDone(false),
-      loaderSucceeded(false),
       waitingSegment(nullptr) {}
 
 MusicPerformance::~MusicPerformance() {
@@ -102,6 +100,8 @@ bool MusicPerformance::Init(SoundDevice* output) {
         delete_fluid_settings(settings);
         settings = nullptr;
         return false;
+    // Only the samples of the instruments the songs play are read from the soundfont.
+    fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
     }
     // The mixer renders it once its instruments are in.
     mixer = &output->mixer;
@@ -112,55 +112,68 @@ bool MusicPerformance::AddPort() {
     if (synth == nullptr || instruments != NoInstruments) return false;
     soundFontPath = IsFile(DefaultSoundFont) ? DefaultSoundFont : SmallSoundFont;
     instruments = LoadingInstruments;
-    if (activeBackend != nullptr && !activeBackend->ClockRunsByItself()) {
-        // On a clock that moves only when the program waits, loading behind its back would make
-        // the music start at a different moment every time.
-        LoadInstruments();
-    } else {
-        instrumentLoader = std::thread([this] {
-            YieldToTheRestOfTheProgram();
-            LoadInstruments();
-        });
-    }
+    // On a clock that moves only when the program waits, loading behind its back would make the
+    // music start at a different moment every time.
+    loader.Start(synth, soundFontPath,
+                 activeBackend == nullptr || activeBackend->ClockRunsByItself());
     TakeInstruments();
     return instruments != InstrumentsFailed;
 }
 
-void MusicPerformance::LoadInstruments() {
-    loaderSucceeded = fluid_synth_sfload(synth, soundFontPath.c_str(), 1) != FLUID_FAILED;
-    loaderDone.store(true, std::memory_order_release);
+void MusicPerformance::HoldInstruments(MusicSegment* segment) {
+    if (synth == nullptr || instruments == NoInstruments || segment->instrumentsHeldBy == this) {
+        return;
+    }
+    segment->instrumentsHeldBy = this;
+    segment->instrumentsTicket = loader.Pin(segment->presets);
+}
+
+void MusicPerformance::ReleaseInstruments(MusicSegment* segment) {
+    if (segment->instrumentsHeldBy != this) return;
+    if (waitingSegment == segment) waitingSegment = nullptr;
+    segment->instrumentsHeldBy = nullptr;
+    loader.Unpin(segment->presets);
 }
 
 void MusicPerformance::TakeInstruments() {
-    if (instruments != LoadingInstruments || !loaderDone.load(std::memory_order_acquire)) return;
-    if (instrumentLoader.joinable()) instrumentLoader.join();
-    if (!loaderSucceeded) {
-        std::fprintf(stderr, "The Flurber: cannot load the instruments in %s; no music\n",
-                     soundFontPath.c_str());
-        instruments = InstrumentsFailed;
-        waitingSegment = nullptr;
-        playingSegment = nullptr;
-        return;
-    }
-    instruments = InstrumentsIn;
-    {
+    if (instruments == LoadingInstruments && loader.SoundFontDone()) {
+        if (!loader.SoundFontLoaded()) {
+            std::fprintf(stderr, "The Flurber: cannot load the instruments in %s; no music\n",
+                         soundFontPath.c_str());
+            instruments = InstrumentsFailed;
+            waitingSegment = nullptr;
+            playingSegment = nullptr;
+            return;
+        }
+        instruments = InstrumentsIn;
         AudioLock lock;
         CheckAudioLocked("MusicPerformance::TakeInstruments");
         mixer->music = this;
     }
     MusicSegment* segment = waitingSegment;
     waitingSegment = nullptr;
-    if (segment != nullptr) StartPlayer(segment);
+    StartPlayer(segment);
 }
 
+    if (instruments != InstrumentsIn || waitingSegment == nullptr ||
+        !loader.Done(waitingSegment->instrumentsTicket)) {
+        return;
+    }
 int32_t MusicPerformance::PlaySegment(MusicSegment* segment) {
     if (segment == nullptr || segment->midiFile.empty()) return MusicFailed;
     if (synth == nullptr) return MusicOk;  // no audio device: nothing is heard
     TakeInstruments();
-    if (instruments == LoadingInstruments) {
+    if (instruments == LoadingInstruments ||
+        (instruments == InstrumentsIn && !loader.Done(segment->instrumentsTicket))) {
+        if (instruments == InstrumentsIn) {
+            // The music that plays stops at once, as it would for a segment ready to play.
+            AudioLock lock;
+            DropPlayer();
+        }
         waitingSegment = segment;
         playingSegment = segment;
         return MusicOk;
+    HoldInstruments(segment);
     }
     if (instruments != InstrumentsIn) return MusicOk;  // no instruments: nothing is heard
     return StartPlayer(segment);
@@ -178,6 +191,7 @@ int32_t MusicPerformance::StartPlayer(MusicSegment* segment) {
     lastTick = 0;
     songEnded = false;
     fluid_player_add_mem(player, segment->midiFile.data(), segment->midiFile.size());
+    synthSilent = false;
     fluid_player_set_loop(player, playsInAll);
     if (requestedTempo > 0.0 && fluid_player_set_tempo(player, FLUID_PLAYER_TEMPO_EXTERNAL_BPM,
                                                        requestedTempo) == FLUID_OK) {
@@ -219,7 +233,7 @@ int32_t MusicPerformance::SetTempo(double beatsPerMinute) {
 
 void MusicPerformance::CloseDown() {
     if (synth == nullptr) return;
-    if (instrumentLoader.joinable()) instrumentLoader.join();
+    loader.Stop();
     waitingSegment = nullptr;
     {
         AudioLock lock;
@@ -245,7 +259,7 @@ bool MusicPerformance::IsPlaying() {
 void MusicPerformance::Render(float* stereo, int frameCount) {
     if (synth == nullptr) return;
     const bool playing = player != nullptr && !songEnded;
-    if (!playing && fluid_synth_get_active_voice_count(synth) == 0) return;
+    if (!playing && (synthSilent || fluid_synth_get_active_voice_count(synth) == 0)) return;
     float left[BlockFrames];
     float right[BlockFrames];
     while (frameCount > 0) {
@@ -287,6 +301,8 @@ void MusicPerformance::DropPlayer() {
     playingSegment = nullptr;
     songEnded = false;
     appliedTempo = 0.0;
+    // Already quiet: the synthesizer is left alone, which the loader may be holding meanwhile.
+    if (player == nullptr && synthSilent) return;
     // In this order: a reset after the sounds-off brings the voices back (measured), and the
     // reset clears the reverb and chorus, which would ring on for a second.
     fluid_synth_system_reset(synth);
@@ -296,6 +312,7 @@ void MusicPerformance::DropPlayer() {
 MusicSegment* MusicLoader::GetObject(const wchar_t* fileName) {
     if (fileName == nullptr) return nullptr;
     std::string name;
+    synthSilent = true;
     for (const wchar_t* c = fileName; *c != L'\0'; ++c) {
         // Our names come from narrow ones, one byte per character.
         if (*c < 0 || *c > 0xFF) return nullptr;

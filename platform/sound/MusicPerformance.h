@@ -1,11 +1,12 @@
 #pragma once
 #include <fluidsynth/types.h>
 
-#include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "platform/sound/InstrumentLoader.h"
+#include "platform/sound/MidiPresets.h"
 
 class AudioMixer;
 class MusicPerformance;
@@ -37,6 +38,10 @@ public:
     bool standardMidiFile;
     uint32_t repeats;
     MusicPerformance* downloadedTo;
+    // The instruments it plays, and the performance that holds them in memory for it.
+    std::vector<MidiPreset> presets;
+    MusicPerformance* instrumentsHeldBy;
+    uint64_t instrumentsTicket;  // they are in once the performance's loader has done it
 };
 
 // Plays music segments through a FluidSynth synthesizer that the sound device's mixer renders, so
@@ -51,11 +56,14 @@ public:
 
     // Prepares the synthesizer on the given output; false (and silence) without one.
     bool Init(SoundDevice* output);
-    // Loads the General MIDI instruments, once for every segment to come. Where the clock runs by
-    // itself they load on a thread of their own (a large soundfont takes a good part of a second)
-    // while the window and the menu come up; music asked for meanwhile starts from its first note
-    // once they are in.
+    // Loads the General MIDI soundfont, once for every segment to come, and then the instruments
+    // each segment plays as it is downloaded. Where the clock runs by itself they load on a thread
+    // of their own while the window and the menu come up; music asked for meanwhile starts from
+    // its first note once its instruments are in.
     bool AddPort();
+    // Keeps a segment's instruments in memory until it lets them go.
+    void HoldInstruments(MusicSegment* segment);
+    void ReleaseInstruments(MusicSegment* segment);
     // Plays the segment from its start in place of the music that plays, at the tempo last asked
     // for, if any.
     int32_t PlaySegment(MusicSegment* segment);
@@ -82,20 +90,20 @@ public:
     bool songEnded;
     double requestedTempo;  // 0 until a tempo is asked for
     double appliedTempo;    // the player's; 0 while it keeps the file's own
+    // No note sounds and none is to come: the synthesizer is left alone (the loader may hold it).
+    bool synthSilent;
 
     enum InstrumentState { NoInstruments, LoadingInstruments, InstrumentsFailed, InstrumentsIn };
     // Only InstrumentsIn lets anything but the loader touch the synthesizer.
     InstrumentState instruments;
     std::string soundFontPath;
-    std::thread instrumentLoader;
-    std::atomic<bool> loaderDone;
-    bool loaderSucceeded;  // written by the loader before loaderDone
-    // Asked to play while the instruments were loading.
+    InstrumentLoader loader;
+    // Asked to play while its instruments were loading.
     MusicSegment* waitingSegment;
 
 private:
-    void LoadInstruments();
-    // Once the loader is done, the synthesizer joins the mixer and the waiting music starts.
+    // Once the soundfont is in, the synthesizer joins the mixer; once the waiting segment's
+    // instruments are in too, it starts.
     void TakeInstruments();
     int32_t StartPlayer(MusicSegment* segment);
     void DropPlayer();

@@ -13,6 +13,10 @@ constexpr uint32_t SmallestBuffer = 4;
 constexpr uint32_t LargestBuffer = uint32_t{32} << 20;
 // About 3 minutes at the mixer's rate: a sound at a very low rate is never blown up past this.
 constexpr uint64_t LargestMixerFrames = uint64_t{1} << 23;
+// 20 ms: short enough not to delay the quit, long enough not to click.
+constexpr int FadeFrames = AudioMixer::SampleRate / 50;
+// A device that stops asking for sound must not hold up the quit for long.
+constexpr uint32_t LongestFadeWaitMs = 500;
 
 bool IsPlayableFormat(const WaveFormat& format) {
     if (format.formatTag != WaveFormatPcm) return false;
@@ -34,6 +38,24 @@ SoundDevice::~SoundDevice() {
 bool SoundDevice::Open() {
     opened = activeBackend != nullptr && activeBackend->OpenAudio(mixer, AudioMixer::SampleRate);
     return opened;
+}
+
+void SoundDevice::FadeOut() {
+    if (!opened || activeBackend == nullptr) return;
+    const uint64_t queued = activeBackend->AudioQueuedFrames();
+    {
+        AudioLock lock;
+        mixer.FadeOut(FadeFrames);
+    }
+    const uint32_t start = activeBackend->Milliseconds();
+    while (activeBackend->Milliseconds() - start < LongestFadeWaitMs) {
+        {
+            AudioLock lock;
+            CheckAudioLocked("SoundDevice::FadeOut");
+            if (mixer.fadeLeft == 0 && mixer.framesSilent >= queued) return;
+        }
+        activeBackend->SleepSlice();
+    }
 }
 
 int32_t SoundDevice::CheckBufferDesc(const SoundBufferDesc* desc) {

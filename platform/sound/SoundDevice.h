@@ -14,6 +14,9 @@ public:
 
     // Opens the backend's audio device; false (and silence) when there is none.
     bool Open();
+    // Fades every sound and the music out over a few milliseconds and waits until the fade has
+    // been heard, so that closing cuts nothing audible.
+    void FadeOut();
 
     // Makes a static buffer as the description asks: PCM, 8 or 16 bits, mono or stereo, 100 to
     // 200000 frames a second, 4 bytes to 32 MB and no more than about three minutes long; anything

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The game's sound as a real sound server plays it: a PulseAudio daemon of the test's own with a
+# null sink, whose monitor is recorded, and the game left to choose its audio driver. Heard: the
+# menu song; Start's banner sound with room 1's song; Space's "room clean" sound, then room 2's
+# song; in room 2 the server killed and started again, then the sink unloaded and another loaded,
+# each time the song back within 2 s; Escape and the menu song again. sound_check.py tells the
+# sounds apart. Arguments: <path-to-flurber> <run-dir>
+source "$(dirname "${BASH_SOURCE[0]}")/common.bash" "$@"
+
+for tool in pulseaudio pactl parec python3; do
+    command -v "$tool" >/dev/null || fail "missing tool: $tool"
+done
+CHECK="python3 $(dirname "${BASH_SOURCE[0]}")/sound_check.py"
+
+# A server with no trace of the machine's own: its folders are the test's.
+export HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/run PULSE_RUNTIME_PATH=$WORK/run/pulse \
+    PULSE_STATE_PATH=$WORK/pulse-state
+mkdir -p "$HOME" "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
+chmod 700 "$XDG_RUNTIME_DIR"
+cat >"$WORK/server.pa" <<'EOF'
+load-module module-native-protocol-unix
+load-module module-null-sink sink_name=speaker rate=48000 channels=2 format=s16le
+set-default-sink speaker
+EOF
+RECORDER_PID=
+RECORDINGS=0
+
+server_pid() { cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null; }
+
+stop_sound() {
+    stop_pid "$RECORDER_PID"
+    local pid
+    pid=$(server_pid) && kill -9 "$pid" 2>/dev/null || true
+}
+trap 'status=$?; stop_sound; (exit $status); cleanup' EXIT
+
+mark() { echo "$1 $(date +%s.%N)" >>"$WORK/events"; }
+
+start_server() {
+    pulseaudio --daemonize=yes -n -F "$WORK/server.pa" --exit-idle-time=-1 \
+        --log-target="file:$WORK/pulse-$RECORDINGS.log" 2>/dev/null || fail "pulseaudio did not start"
+    wait_for 10 pactl info || fail "the sound server does not answer"
+}
+
+game_stream() { [ -n "$(pactl list short sink-inputs 2>/dev/null)" ]; }
+
+# Records the monitor of sink $1 into the next rec-N, until the server or the sink goes.
+record() {
+    RECORDINGS=$((RECORDINGS + 1))
+    $CHECK record "$1.monitor" "$WORK/rec-$RECORDINGS" 2>>"$WORK/parec.log" &
+    RECORDER_PID=$!
+}
+
+start_server
+record speaker
+start_display
+E2E_SOUND_SERVER=1 start_game
+sleep 1
+mark menu
+sleep 3
+
+note "Start: the banner sound and room 1's song"
+mark start
+click_at 100 150
+sleep 6
+note "Space: the room is clean, then room 2's song"
+mark space
+tap_key space
+sleep 6.5
+
+note "the sound server killed and started again"
+mark kill
+kill -9 "$(server_pid)"
+# Until something reaps it, the dead server would count as running.
+rm -f "$PULSE_RUNTIME_PATH/pid"
+wait "$RECORDER_PID" 2>/dev/null || true
+sleep 1
+start_server
+mark server-ready
+record speaker
+wait_for 5 game_stream || fail "the game did not come back to the new server"
+mark server-stream
+sleep 2.5
+
+note "the sink unloaded and another loaded"
+mark unload
+pactl unload-module module-null-sink
+wait "$RECORDER_PID" 2>/dev/null || true
+sleep 1
+pactl load-module module-null-sink sink_name=headset rate=48000 channels=2 format=s16le >/dev/null
+pactl set-default-sink headset
+mark sink-ready
+record headset
+wait_for 5 game_stream || fail "the game did not come back to the new sink"
+mark sink-stream
+sleep 2.5
+
+note "Escape: the menu song again"
+mark escape
+move_to 500 450
+tap_key Escape
+sleep 3.5
+mark quit
+click_at 100 350
+wait_game_exit 20
+[ "$GAME_EXIT" = "0" ] || fail "exit code after Quit: $GAME_EXIT"
+stop_pid "$RECORDER_PID"
+RECORDER_PID=
+
+if grep -v '^-- ' "$WORK/flurber.log" | grep -q .; then
+    fail "the game printed: $(head -c 300 "$WORK/flurber.log")"
+fi
+$CHECK check "$WORK" "$RUN_DIR/Sounds" || fail "the recording does not hold what the game played"
+note "passed"
