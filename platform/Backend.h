@@ -66,6 +66,8 @@ public:
     // Starts pulling sound from the mixer; false when there is no audio device.
     virtual bool OpenAudio(AudioMixer& mixer, int sampleRate) = 0;
     virtual void CloseAudio() = 0;
+    // How many frames the device may hold, rendered but not yet heard.
+    virtual uint32_t AudioQueuedFrames() { return 0; }
     // Keeps the mixer from being rendered while its voices or music are changed.
     virtual void LockAudio() = 0;
     virtual void UnlockAudio() = 0;
@@ -78,5 +80,3 @@ public:
 
 // The backend the program runs on; set once before the program starts.
 extern Backend* activeBackend;
-    // How many frames the device may hold, rendered but not yet heard.
-    virtual uint32_t AudioQueuedFrames() { return 0; }

@@ -93,30 +93,13 @@ void HeadlessBackend::Advance(uint64_t step) {
     if (due <= framesRendered) return;
     const int count = static_cast<int>(due - framesRendered);
     std::vector<int16_t> block(static_cast<size_t>(count) * 2);
+    // Without a device the program keeps the sound's time itself: rendered into nothing.
     mixer->Render(block.data(), count);
     framesRendered = due;
+    if (audioDeviceLost) std::fill(block.begin(), block.end(), int16_t{0});
     if (captureAudio) audio.insert(audio.end(), block.begin(), block.end());
 }
 
-void HeadlessBackend::ConnectController(int32_t id) {
-    gamepad.Connect(id);
-    PostControllerKeyUps();
-}
-
-void HeadlessBackend::DisconnectController(int32_t id) {
-    gamepad.Disconnect(id);
-    PostControllerKeyUps();
-}
-
-void HeadlessBackend::SetControllerControl(int32_t id, PadControl control, bool down) {
-    gamepad.SetControl(id, control, down);
-    // Without a device the program keeps the sound's time itself: rendered into nothing.
-    PostControllerKeyUps();
-}
-    if (audioDeviceLost) std::fill(block.begin(), block.end(), int16_t{0});
-
-void HeadlessBackend::SetControllerStickX(int32_t id, int32_t value) {
-    gamepad.SetStickX(id, value);
 void HeadlessBackend::LoseAudioDevice() {
     if (mixer == nullptr || audioDeviceLost) return;
     audioDeviceLost = true;
@@ -131,6 +114,23 @@ void HeadlessBackend::ServiceAudio() {
     audioReopener.Reopened();
 }
 
+void HeadlessBackend::ConnectController(int32_t id) {
+    gamepad.Connect(id);
+    PostControllerKeyUps();
+}
+
+void HeadlessBackend::DisconnectController(int32_t id) {
+    gamepad.Disconnect(id);
+    PostControllerKeyUps();
+}
+
+void HeadlessBackend::SetControllerControl(int32_t id, PadControl control, bool down) {
+    gamepad.SetControl(id, control, down);
+    PostControllerKeyUps();
+}
+
+void HeadlessBackend::SetControllerStickX(int32_t id, int32_t value) {
+    gamepad.SetStickX(id, value);
     PostControllerKeyUps();
 }
 
@@ -189,12 +189,14 @@ void HeadlessBackend::PaceFrame() {
 }
 
 void HeadlessBackend::FrameFlipped() {
+    ServiceAudio();
     ++framesFlipped;
     if (keepImages && !shownImages.empty()) shownImages.back().flipped = true;
     if (onFlip) onFlip(*this);
 }
 
 bool HeadlessBackend::PollEvent(PlatformEvent& event) {
+    ServiceAudio();
     if (events.empty()) return false;
     event = events.front();
     events.pop_front();
@@ -206,14 +208,12 @@ bool HeadlessBackend::WaitEvent(PlatformEvent& event) {
         Advance(FrameMicroseconds);
         if (onIdle) onIdle(*this);
     }
-    ServiceAudio();
     return PollEvent(event);
 }
 
 bool HeadlessBackend::ReadKeys(uint8_t out[256]) {
     if (!keyboardFocused) {
         std::memset(out, 0, 256);
-    ServiceAudio();
         return false;
     }
     std::memcpy(out, keys, 256);
@@ -239,6 +239,7 @@ uint32_t HeadlessBackend::Milliseconds() {
 }
 
 void HeadlessBackend::SleepSlice() {
+    ServiceAudio();
     Advance(1000);
 }
 
@@ -252,11 +253,11 @@ bool HeadlessBackend::OpenAudio(AudioMixer& newMixer, int rate) {
 
 void HeadlessBackend::CloseAudio() {
     mixer = nullptr;
+    audioDeviceLost = false;
 }
 
 void HeadlessBackend::LockAudio() {
     ++audioLocksHeld;
-    ServiceAudio();
 }
 
 void HeadlessBackend::UnlockAudio() {
@@ -270,7 +271,6 @@ void HeadlessBackend::AudioStateTouched(const char* what) {
         return;
     }
     std::fprintf(stderr, "%s touched the mixer's state without the audio lock\n", what);
-    audioDeviceLost = false;
     std::abort();
 }
 

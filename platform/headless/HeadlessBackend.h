@@ -41,14 +41,14 @@ public:
     void CloseWindow();
     // Moves the clock on by the given microseconds, rendering the sound of that time.
     void Advance(uint64_t microseconds);
+    // The audio device goes away, as when the sound server restarts; it opens again at a try
+    // once audioAvailable is true.
+    void LoseAudioDevice();
     // Game controllers: their keys join the keyboard's, and the keys they let go arrive as key-up
     // events, as on the real platform.
     void ConnectController(int32_t id);
     void DisconnectController(int32_t id);
     void SetControllerControl(int32_t id, PadControl control, bool down);
-    // The audio device goes away, as when the sound server restarts; it opens again at a try
-    // once audioAvailable is true.
-    void LoseAudioDevice();
     void SetControllerStickX(int32_t id, int32_t value);
     void SetControllerStickY(int32_t id, int32_t value);
 
@@ -75,13 +75,13 @@ public:
     bool ClockRunsByItself() override { return clockRunsByItself; }
     bool OpenAudio(AudioMixer& mixer, int sampleRate) override;
     void CloseAudio() override;
+    uint32_t AudioQueuedFrames() override { return audioQueuedFrames; }
     void LockAudio() override;
     void UnlockAudio() override;
     // A touch without the lock goes to unlockedAudioTouch.
     void AudioStateTouched(const char* what) override;
     void CloseMainWindow() override;
 
-    uint32_t AudioQueuedFrames() override { return audioQueuedFrames; }
     // Told what the program touched of the mixer's state without holding the audio lock; the test
     // suite makes that a failure of the test. Unset, such a touch ends the process: a missing lock
     // must never pass unseen.
@@ -100,13 +100,13 @@ public:
     bool keyboardFocused;
     bool keepImages;    // keep every shown picture in shownImages
     bool captureAudio;  // keep the rendered sound in audio
+    uint32_t audioQueuedFrames;
     // Lets slow work run on threads of its own, as it does on the real platform.
     bool clockRunsByItself;
     uint32_t clockStart;  // the timer's value at start, to test its wrap
 
     // State.
     uint64_t microseconds;
-    uint32_t audioQueuedFrames;
     uint64_t lastFlipMicroseconds;
     bool flippedBefore;
     uint8_t keys[256];
@@ -138,6 +138,6 @@ public:
 
 private:
     void PostControllerKeyUps();
-};
     // As the real platform does whenever it polls: tries a lost device again when a try is due.
     void ServiceAudio();
+};

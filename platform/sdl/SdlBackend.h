@@ -29,8 +29,8 @@ public:
     void SleepSlice() override;
     bool OpenAudio(AudioMixer& mixer, int sampleRate) override;
     void CloseAudio() override;
-    void LockAudio() override;
     uint32_t AudioQueuedFrames() override;
+    void LockAudio() override;
     void UnlockAudio() override;
     void CloseMainWindow() override;
 

@@ -95,13 +95,13 @@ bool MusicPerformance::Init(SoundDevice* output) {
     fluid_settings_setnum(settings, "synth.sample-rate", AudioMixer::SampleRate);
     fluid_settings_setnum(settings, "synth.gain", SynthGain);
     fluid_settings_setstr(settings, "player.timing-source", "sample");
+    // Only the samples of the instruments the songs play are read from the soundfont.
+    fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
     synth = new_fluid_synth(settings);
     if (synth == nullptr) {
         delete_fluid_settings(settings);
         settings = nullptr;
         return false;
-    // Only the samples of the instruments the songs play are read from the soundfont.
-    fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
     }
     // The mixer renders it once its instruments are in.
     mixer = &output->mixer;
@@ -150,18 +150,19 @@ void MusicPerformance::TakeInstruments() {
         CheckAudioLocked("MusicPerformance::TakeInstruments");
         mixer->music = this;
     }
+    if (instruments != InstrumentsIn || waitingSegment == nullptr ||
+        !loader.Done(waitingSegment->instrumentsTicket)) {
+        return;
+    }
     MusicSegment* segment = waitingSegment;
     waitingSegment = nullptr;
     StartPlayer(segment);
 }
 
-    if (instruments != InstrumentsIn || waitingSegment == nullptr ||
-        !loader.Done(waitingSegment->instrumentsTicket)) {
-        return;
-    }
 int32_t MusicPerformance::PlaySegment(MusicSegment* segment) {
     if (segment == nullptr || segment->midiFile.empty()) return MusicFailed;
     if (synth == nullptr) return MusicOk;  // no audio device: nothing is heard
+    HoldInstruments(segment);
     TakeInstruments();
     if (instruments == LoadingInstruments ||
         (instruments == InstrumentsIn && !loader.Done(segment->instrumentsTicket))) {
@@ -173,7 +174,6 @@ int32_t MusicPerformance::PlaySegment(MusicSegment* segment) {
         waitingSegment = segment;
         playingSegment = segment;
         return MusicOk;
-    HoldInstruments(segment);
     }
     if (instruments != InstrumentsIn) return MusicOk;  // no instruments: nothing is heard
     return StartPlayer(segment);
@@ -186,12 +186,12 @@ int32_t MusicPerformance::StartPlayer(MusicSegment* segment) {
     player = new_fluid_player(synth);
     if (player == nullptr) return MusicFailed;
     playingSegment = segment;
+    synthSilent = false;
     playsInAll = static_cast<int>(std::min<uint32_t>(segment->repeats, 1000000) + 1);
     playsStarted = 1;
     lastTick = 0;
     songEnded = false;
     fluid_player_add_mem(player, segment->midiFile.data(), segment->midiFile.size());
-    synthSilent = false;
     fluid_player_set_loop(player, playsInAll);
     if (requestedTempo > 0.0 && fluid_player_set_tempo(player, FLUID_PLAYER_TEMPO_EXTERNAL_BPM,
                                                        requestedTempo) == FLUID_OK) {
@@ -293,26 +293,26 @@ void MusicPerformance::NoteProgress() {
 // With the audio locked: the old player goes, and with it every note it left sounding.
 void MusicPerformance::DropPlayer() {
     CheckAudioLocked("MusicPerformance::DropPlayer");
-    if (player != nullptr) {
-        fluid_player_stop(player);
-        delete_fluid_player(player);
-        player = nullptr;
-    }
     playingSegment = nullptr;
     songEnded = false;
     appliedTempo = 0.0;
     // Already quiet: the synthesizer is left alone, which the loader may be holding meanwhile.
     if (player == nullptr && synthSilent) return;
+    if (player != nullptr) {
+        fluid_player_stop(player);
+        delete_fluid_player(player);
+        player = nullptr;
+    }
     // In this order: a reset after the sounds-off brings the voices back (measured), and the
     // reset clears the reverb and chorus, which would ring on for a second.
     fluid_synth_system_reset(synth);
     fluid_synth_all_sounds_off(synth, -1);
+    synthSilent = true;
 }
 
 MusicSegment* MusicLoader::GetObject(const wchar_t* fileName) {
     if (fileName == nullptr) return nullptr;
     std::string name;
-    synthSilent = true;
     for (const wchar_t* c = fileName; *c != L'\0'; ++c) {
         // Our names come from narrow ones, one byte per character.
         if (*c < 0 || *c > 0xFF) return nullptr;

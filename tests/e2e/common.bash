@@ -103,6 +103,7 @@ full_screen_window() {
     return 1
 }
 
+# Set E2E_SOUND_SERVER=1 to let the game choose its audio driver (a sound server of the test's).
 start_game() {
     local audio=(env SDL_AUDIODRIVER=dummy)
     [ "${E2E_SOUND_SERVER:-0}" = 0 ] || audio=(env -u SDL_AUDIODRIVER)
@@ -110,7 +111,6 @@ start_game() {
     GAME_PID=$!
     WINDOW=
     for _ in $(seq 200); do
-# Set E2E_SOUND_SERVER=1 to let the game choose its audio driver (a sound server of the test's).
         WINDOW=$(full_screen_window) && break
         kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended at start-up"
         sleep 0.1
