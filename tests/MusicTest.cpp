@@ -354,6 +354,77 @@ TEST_F(MusicTest, NamesAreFoundInTheSearchFolderWhateverTheWorkingFolder) {
     EXPECT_EQ(BeatsOf(Audio(), mark).onsets.size(), 4u);
 }
 
+TEST_F(MusicTest, ALostDeviceIsTriedOnceASecondAndTheSoundGoesOnWhereItWouldBeWhenItOpens) {
+    HeadlessBackend& backend = session.backend;
+    // Frames as the game runs them: events polled, the tempo sent, a frame's time gone by.
+    const auto runMs = [&](int ms) {
+        for (int t = 0; t < ms; t += 16) {
+            PlatformEvent event;
+            while (backend.PollEvent(event)) {
+            }
+            SetMusicTempo(95);
+            AdvanceMs(16);
+        }
+    };
+    Load("beats.mid", WoodBlockBeats(480, 64, 120));
+    SetMusicTempo(95);  // a beat every 0.63 s: no whole number of beats in the time lost below
+    PlayMusicSegment();
+    const size_t start = Now();
+    runMs(2000);
+
+    backend.audioAvailable = false;
+    backend.LoseAudioDevice();
+    const size_t lost = Now();
+    runMs(3500);
+    EXPECT_EQ(4, backend.audioOpenTries);  // at once, then after 1, 2 and 3 s
+    EXPECT_EQ(0, PeakOf(Audio(), lost, Now()));
+
+    backend.audioAvailable = true;
+    const size_t available = Now();
+    runMs(3000);
+    EXPECT_EQ(5, backend.audioOpenTries);
+    EXPECT_FALSE(backend.audioDeviceLost);
+    const Beats before = BeatsOf(Audio(), start, lost);
+    const Beats after = BeatsOf(Audio(), available);
+    ASSERT_GE(before.onsets.size(), 3u);
+    ASSERT_GE(after.onsets.size(), 3u);
+    // Back within a second and a beat, and on the beat the song kept while nothing was heard.
+    EXPECT_LT(after.onsets[0] - available, static_cast<size_t>(Rate * (1 + 60 / 95.0)));
+    for (size_t onset : after.onsets) {
+        const double beats = static_cast<double>(onset - start) / Rate / (60 / 95.0);
+        EXPECT_NEAR(beats, std::round(beats), 0.01) << "beat at " << onset;
+    }
+
+    // A sound that would have ended while the device was away is not heard when it comes back.
+    StopMusic();
+    runMs(500);
+    WaveFormat format{WaveFormatPcm, 1, Rate, Rate * 2, 2, 16, 0};
+    SoundBufferDesc desc{SoundBufferDescSize, 0, Rate, 0, &format, {}};  // half a second
+    SoundBuffer* sound = nullptr;
+    ASSERT_EQ(SoundOk, soundDevice->CreateSoundBuffer(&desc, &sound));
+    void* part = nullptr;
+    void* second = nullptr;
+    uint32_t length = 0;
+    uint32_t secondLength = 0;
+    ASSERT_EQ(SoundOk, sound->Lock(0, Rate, &part, &length, &second, &secondLength, 0));
+    std::fill_n(static_cast<int16_t*>(part), length / 2, int16_t{8000});
+    ASSERT_EQ(SoundOk, sound->Unlock(part, length, second, secondLength));
+    sound->Play(0, 0, 0);
+    runMs(200);
+    backend.audioAvailable = false;
+    backend.LoseAudioDevice();
+    runMs(1000);
+    backend.audioAvailable = true;
+    const size_t back = Now();
+    runMs(1500);
+    EXPECT_FALSE(backend.audioDeviceLost);
+    EXPECT_EQ(0, PeakOf(Audio(), back, Now()));
+    uint32_t status = 1;
+    sound->GetStatus(&status);
+    EXPECT_EQ(0u, status & SoundStatusPlaying);
+    sound->Release();
+}
+
 TEST(MusicLoadingTest, InstrumentsLoadBehindTheProgramAndTheSongThenStartsFromItsFirstNote) {
     // On a clock that runs by itself the soundfont loads on a thread of its own.
     HeadlessBackend backend;
@@ -373,9 +444,11 @@ TEST(MusicLoadingTest, InstrumentsLoadBehindTheProgramAndTheSongThenStartsFromIt
         // Asked for before the instruments may be in: nothing waits, and the song is on its way.
         EXPECT_EQ(MusicOk, performance.PlaySegment(&segment));
         EXPECT_TRUE(performance.IsPlaying());
-        // Frames go on meanwhile (each sends the tempo) until the instruments are in.
+        // Frames go on meanwhile (each sends the tempo) until the song's instruments are in.
         for (int frame = 0;
-             frame < 1000 && performance.instruments != MusicPerformance::InstrumentsIn; ++frame) {
+             frame < 1000 && (performance.instruments != MusicPerformance::InstrumentsIn ||
+                              performance.waitingSegment != nullptr);
+             ++frame) {
             backend.Advance(16667);
             performance.SetTempo(95);
             usleep(10000);
