@@ -272,6 +272,11 @@ protected:
         ASSERT_GE(deviceIndex, 0) << SDL_GetError();
         joystick = SDL_JoystickOpen(deviceIndex);
         ASSERT_NE(nullptr, joystick);
+        // A real controller tells where its sticks rest as soon as it is opened; this one only
+        // once a value is set. SDL 3 keeps the first value it sees as the stick's rest, and sends
+        // the stick back there when the controller is unplugged.
+        SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_LEFTX, 0);
+        SDL_JoystickUpdate();
     }
 
     void TearDown() override {

@@ -90,6 +90,11 @@ MusicPerformance::~MusicPerformance() {
 bool MusicPerformance::Init(SoundDevice* output) {
     if (synth != nullptr) return true;
     if (output == nullptr || !output->opened) return false;
+    // The synth is rendered here, never through an audio driver of FluidSynth's: none is set up,
+    // and so none probes the sound system (SDL 3's, for one, warns when SDL has no audio yet).
+    static const char* noAudioDrivers[] = {nullptr};
+    static const bool driversOff = fluid_audio_driver_register(noAudioDrivers) == FLUID_OK;
+    (void)driversOff;
     settings = new_fluid_settings();
     if (settings == nullptr) return false;
     fluid_settings_setnum(settings, "synth.sample-rate", AudioMixer::SampleRate);
