@@ -96,6 +96,8 @@ class AudioThreadBackend : public HeadlessBackend {
 public:
     AudioThreadBackend() {
         SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        // Short periods, so that the audio thread renders between the steps below (Settle).
+        audio.bufferFrames = 1024;
         audioAvailable = true;
         // The soundfont loads on a thread of its own, as in the game.
         clockRunsByItself = true;

@@ -39,7 +39,8 @@ bool StartAudioSubsystem() {
 }  // namespace
 
 SdlAudio::SdlAudio()
-    : device(0),
+    : bufferFrames(BufferFrames),
+      device(0),
       feed(nullptr),
       mixer(nullptr),
       sampleRate(0),
@@ -72,7 +73,7 @@ SDL_AudioDeviceID SdlAudio::OpenDefault(AudioFeed* target) const {
     wanted.freq = sampleRate;
     wanted.format = AUDIO_S16SYS;
     wanted.channels = 2;
-    wanted.samples = BufferFrames;
+    wanted.samples = static_cast<Uint16>(bufferFrames);
     wanted.callback = AudioCallback;
     wanted.userdata = target;
     return SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);

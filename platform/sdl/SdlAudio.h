@@ -41,6 +41,7 @@ public:
     // is none and takes over a device opened again. Never waits.
     void Service();
 
+    int bufferFrames;  // asked of every device opened
     SDL_AudioDeviceID device;
     AudioFeed* feed;
     AudioMixer* mixer;  // null when the sound never had a device

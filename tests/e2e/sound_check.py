@@ -244,6 +244,19 @@ def check(work, sounds):
                 expect(distance(after, room2) < distance(after, menu),
                        f"{what}: it is room 2's song ({distance(after, room2):.1f} dB from it, "
                        f"{distance(after, menu):.1f} from the menu's)")
+    # Quitting fades the music out over 20 ms: the last 2.5 ms heard are far quieter than the
+    # music 40 ms before.
+    r = covering(e["quit"])
+    quit_at = r.frame_at(e["quit"])
+    heard = [i for i in range(quit_at, len(r.mono)) if r.mono[i] != 0]
+    if heard:
+        end = heard[-1] + 1
+        tail = max(abs(v) for v in r.mono[end - 120:end])
+        music = max(abs(v) for v in r.mono[end - 2400:end - 1920])
+        expect(tail < music / 4, f"quit: the music fades out (last 2.5 ms peak {tail:.0f}, "
+               f"{music:.0f} 40 ms before)")
+    else:
+        expect(False, "quit: no music heard before the end")
     return 1 if failures else 0
 
 

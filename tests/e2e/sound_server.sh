@@ -3,8 +3,9 @@
 # null sink, whose monitor is recorded, and the game left to choose its audio driver. Heard: the
 # menu song; Start's banner sound with room 1's song; Space's "room clean" sound, then room 2's
 # song; in room 2 the server killed and started again, then the sink unloaded and another loaded,
-# each time the song back within 2 s; Escape and the menu song again. sound_check.py tells the
-# sounds apart. Arguments: <path-to-flurber> <run-dir>
+# each time the game's stream back within 2 s and the song heard as soon as the new sink serves;
+# Escape and the menu song again; Quit fades it out. The game prints nothing. sound_check.py
+# tells the sounds apart. Arguments: <path-to-flurber> <run-dir>
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash" "$@"
 
 for tool in pulseaudio pactl parec python3; do
