@@ -12,8 +12,19 @@ std::vector<std::string> DataFolderCandidates(const char* dataVariable,
                                               const std::string& executableFolder,
                                               const std::string& currentFolder);
 
-// The first of the candidates that holds a Graphics folder; empty when none does.
+// The first of the candidates that holds a Graphics folder the game can read; empty when none
+// does.
 std::string FirstDataFolder(const std::vector<std::string>& candidates);
+
+// The folder the game takes its data from (empty: none holds it) and what the player is told on
+// stderr about the search, in whole lines: a FLURBER_DATA that was passed over is named with the
+// folder used instead, and so is a Graphics folder that can't be read.
+struct DataFolderChoice {
+    std::string folder;
+    std::string told;
+};
+DataFolderChoice ChooseDataFolder(const char* dataVariable, const std::string& executableFolder,
+                                  const std::string& currentFolder);
 
 // Makes the data folder the working directory. When no candidate holds the data, says once on
 // stderr where it looked and stays in the current directory, as the game always has.

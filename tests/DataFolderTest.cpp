@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -50,6 +53,9 @@ TEST(DataFolderTest, TheFirstFolderHoldingGraphicsWins) {
 
     fs::create_directory(program + "/Graphics");
     EXPECT_TRUE(Same(Chosen(named.c_str(), program, current), program));
+    EXPECT_EQ("The Flurber: FLURBER_DATA names " + named +
+                  ", but it has no Graphics/ folder; using " + program + " instead\n",
+              ChooseDataFolder(named.c_str(), program, current).told);
     EXPECT_TRUE(Same(Chosen(nullptr, program, current), program));
     EXPECT_TRUE(Same(Chosen("", program, current), program)) << "set but empty";
 
@@ -58,4 +64,34 @@ TEST(DataFolderTest, TheFirstFolderHoldingGraphicsWins) {
 
     // Where the program's folder is unknown, only FLURBER_DATA and the current directory remain.
     EXPECT_TRUE(Same(Chosen(nullptr, "", current), current));
+}
+
+// A Graphics folder the player can't read gave a black menu and an error box for every sound; it is
+// passed over and told. Permission bits don't bind root, so as root the search runs in a child that
+// has given root up.
+TEST(DataFolderTest, AGraphicsFolderThatCantBeReadIsPassedOverAndTold) {
+    TemporaryFolder root;
+    const std::string locked = root.path + "/locked";
+    const std::string current = root.path + "/current";
+    fs::create_directories(locked + "/Graphics");
+    fs::create_directories(current + "/Graphics");
+    fs::permissions(root.path,
+                    fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(locked + "/Graphics", fs::perms::none);
+    const pid_t child = fork();
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        const DataFolderChoice choice = ChooseDataFolder(nullptr, locked, current);
+        const std::string expected = "The Flurber: passing over " + locked +
+                                     ": its Graphics/ can't be read (Permission denied)\n";
+        if (choice.folder == current && choice.told == expected) _exit(0);
+        std::fprintf(stderr, "chose %s, told: %s", choice.folder.c_str(), choice.told.c_str());
+        _exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    fs::permissions(locked + "/Graphics", fs::perms::owner_all);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status));
 }
