@@ -27,6 +27,9 @@ void WindowProc(const Message& message) {
         case WM_KEYUP:
             if (message.wParam == VirtualKeyS && theGame != nullptr) theGame->RearmStroke();
             break;
+        case WM_LBUTTONDOWN:
+            if (gameMode == ModeMenu && theMenu != nullptr) theMenu->HandlePress();
+            break;
         case WM_LBUTTONUP:
             if (gameMode == ModeMenu && theMenu != nullptr) {
                 const auto bits = static_cast<uint32_t>(message.lParam);

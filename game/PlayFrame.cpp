@@ -143,7 +143,8 @@ void GameScreen::HandleInput() {
     KeyboardSnapshot keyboard;
     ReadKeyboard(keyboard);
 
-    if (keyboard.IsDown(DIK_ESCAPE)) {
+    // A controller's Start goes to the menu as Escape does.
+    if (keyboard.IsDown(DIK_ESCAPE) || keyboard.IsDown(PadStartKey)) {
         ReturnToMenu();
         return;
     }

@@ -27,10 +27,16 @@ const Rect QuitSource{0, 200, 200, 300};
 const Rect ConfigPopupDest{300, 100, 500, 400};
 const Rect CreditsButtonDest{700, 550, 800, 600};
 
-// The keys that move and activate the highlight; a controller's D-pad or stick gives the arrows
-// and its A gives S.
-const int NavigationKeys[] = {DIK_UP, DIK_DOWN, DIK_RETURN, DIK_SPACE, DIK_S};
-constexpr unsigned AllNavigationKeysHeld = (1u << (sizeof NavigationKeys / sizeof(int))) - 1;
+// The keys that move and activate the highlight; a controller's D-pad or stick gives the arrows,
+// its A gives S and its Back Return. Start and B have keys of their own.
+const int NavigationKeys[] = {DIK_UP, DIK_DOWN, DIK_RETURN, DIK_SPACE, DIK_S, PadStartKey, PadBKey};
+constexpr unsigned NavigationKeyCount = sizeof NavigationKeys / sizeof(int);
+constexpr unsigned AllNavigationKeysHeld = (1u << NavigationKeyCount) - 1;
+// Bits of the keys that act otherwise than activating.
+constexpr unsigned UpBit = 1u << 0;
+constexpr unsigned DownBit = 1u << 1;
+constexpr unsigned PadStartBit = 1u << 5;
+constexpr unsigned PadBBit = 1u << 6;
 
 // A point inside each item, for both the hover and the click tests.
 Point PlaceOf(MainMenu::MenuItem item) {
@@ -80,8 +86,7 @@ MainMenu::MainMenu()
       itemsLitSurface(nullptr),
       musicPath(),
       highlightedItem(NoItem),
-      lastCursor{0, 0},
-      cursorSeen(false),
+      pointerMovesSeen(0),
       // A key already down when the menu comes up (the one that started the program, or came
       // from the game) does nothing until it is pressed again.
       navigationKeysHeld(AllNavigationKeysHeld) {}
@@ -131,11 +136,11 @@ void MainMenu::RunFrame() {
 void MainMenu::PollKeyboard() {
     Point cursor{0, 0};
     GetCursorPos(&cursor);
-    // Moving the mouse hands the menu back to the pointer.
-    if (cursorSeen && (cursor.x != lastCursor.x || cursor.y != lastCursor.y))
-        highlightedItem = NoItem;
-    lastCursor = cursor;
-    cursorSeen = true;
+    // Moving the mouse hands the menu back to the pointer. The picture moving under a still
+    // pointer (a switch of window mode, a resize) is no move.
+    const uint32_t pointerMoves = PointerMoveCount();
+    if (pointerMoves != pointerMovesSeen) highlightedItem = NoItem;
+    pointerMovesSeen = pointerMoves;
     UpdateHover(highlightedItem != NoItem ? PlaceOf(highlightedItem) : cursor);
 
     KeyboardSnapshot keyboard;
@@ -155,23 +160,56 @@ void MainMenu::PollKeyboard() {
 
 void MainMenu::PollNavigation(const KeyboardSnapshot& keyboard) {
     unsigned held = 0;
-    for (unsigned n = 0; n < sizeof NavigationKeys / sizeof(int); ++n) {
+    for (unsigned n = 0; n < NavigationKeyCount; ++n) {
         if (keyboard.IsDown(NavigationKeys[n])) held |= 1u << n;
     }
     const unsigned pressed = held & ~navigationKeysHeld;
     navigationKeysHeld = held;
-    if ((pressed & 1u) != 0) MoveHighlight(-1);
-    if ((pressed & 2u) != 0) MoveHighlight(1);
-    for (unsigned n = 2; n < sizeof NavigationKeys / sizeof(int); ++n) {
-        if ((pressed & (1u << n)) == 0) continue;
+    if ((pressed & UpBit) != 0) MoveHighlight(-1);
+    if ((pressed & DownBit) != 0) MoveHighlight(1);
+    if ((pressed & PadBBit) != 0) {
+        PressPadB();
+        return;
+    }
+    if ((pressed & PadStartBit) != 0) {
+        PressPadStart();
+        return;
+    }
+    for (unsigned n = 0; n < NavigationKeyCount; ++n) {
+        if ((pressed & (1u << n) & ~(UpBit | DownBit)) == 0) continue;
         // On the credits page any activation closes it, as any click does.
         if (creditsShown == 0 && highlightedItem == NoItem) return;
-        // The key must not go on acting on the screen it leads to: Return would set the room up
-        // again, Space would win it, S would stroke.
-        HoldBackKeyUntilReleased(NavigationKeys[n]);
-        const Point place = PlaceOf(highlightedItem);
-        HandleClick(place.x, place.y);
+        ActivateHighlight(NavigationKeys[n]);
         return;
+    }
+}
+
+void MainMenu::ActivateHighlight(int keyCode) {
+    // The key must not go on acting on the screen it leads to: Return would set the room up
+    // again, Space would win it, S would stroke, Start would come back here.
+    HoldBackKeyUntilReleased(keyCode);
+    const Point place = PlaceOf(highlightedItem);
+    HandleClick(place.x, place.y);
+}
+
+void MainMenu::PressPadStart() {
+    // The first button a controller player presses: it must never quit from here, as Escape
+    // does. Quitting is Quit, then A (or Start).
+    if (gameInProgress != 0 && creditsShown == 0) {
+        HoldBackKeyUntilReleased(PadStartKey);
+        EnterGame();
+    } else if (creditsShown == 0 && highlightedItem == NoItem) {
+        MoveHighlight(1);
+    } else {
+        ActivateHighlight(PadStartKey);
+    }
+}
+
+void MainMenu::PressPadB() {
+    if (creditsShown != 0) {
+        ShowCredits(0);
+    } else if (gameInProgress != 0) {
+        EnterGame();
     }
 }
 
@@ -226,6 +264,10 @@ void MainMenu::HandleClick(int32_t x, int32_t y) {
         // Any click closes the credits page and does nothing else.
         ShowCredits(0);
     }
+}
+
+void MainMenu::HandlePress() {
+    highlightedItem = NoItem;
 }
 
 void MainMenu::EnterGame() {

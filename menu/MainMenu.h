@@ -9,7 +9,7 @@
 // Quit items lit under the cursor, a Credits button, and on demand the configuration picture or the
 // full-screen credits page. It reaches the game only through the shell. Without a mouse, Up and
 // Down move a highlight over the items and the Credits button, and Return, Space or S (a
-// controller's A) activates it as a click would.
+// controller's A and Back) activates it as a click would. A controller's Start and B never quit.
 class MainMenu {
 public:
     MainMenu();
@@ -23,6 +23,9 @@ public:
     void RunFrame();
     // A release of the left button at (x, y) of the window.
     void HandleClick(int32_t x, int32_t y);
+    // The left button went down: the pointer has the menu again, so that what is lit is what
+    // the release acts on.
+    void HandlePress();
     void UpdateHover(Point cursor);
     void PollKeyboard();
     // The first frame after the game handed the screen back: cursor and music back.
@@ -36,6 +39,13 @@ public:
     // Up and Down move the highlight, an activation key clicks the highlighted item.
     void PollNavigation(const KeyboardSnapshot& keyboard);
     void MoveHighlight(int step);
+    // The highlighted item acts as if clicked; the key that did it is held back from the game.
+    void ActivateHighlight(int keyCode);
+    // A controller's Start: resumes a game in progress, else activates the highlight, or lights
+    // Start when nothing is lit.
+    void PressPadStart();
+    // A controller's B: resumes a game in progress or closes the credits page; never quits.
+    void PressPadB();
 
     int32_t configPopupShown;
     int32_t reentryPending;
@@ -52,10 +62,9 @@ public:
     Surface* itemsLitSurface;
     wchar_t musicPath[30];
     // Keyboard and controller choice: the highlighted item is lit as the pointer's hover lights
-    // it, until the mouse moves.
+    // it, until the player moves the pointer or presses its button.
     MenuItem highlightedItem;
-    Point lastCursor;
-    bool cursorSeen;
+    uint32_t pointerMovesSeen;
     // Bit n: navigation key n was down in the previous frame; only a new press acts.
     unsigned navigationKeysHeld;
 };

@@ -8,7 +8,16 @@ class AudioMixer;
 // What the window system tells the program. Key codes are keyboard positions in the 0..255 table of
 // KeyCodes.h.
 struct PlatformEvent {
-    enum Type { None, WindowClosed, Activated, Deactivated, KeyUp, MouseButtonUp, DisplayReset };
+    enum Type {
+        None,
+        WindowClosed,
+        Activated,
+        Deactivated,
+        KeyUp,
+        MouseButtonDown,
+        MouseButtonUp,
+        DisplayReset
+    };
     Type type = None;
     int key = 0;
     int x = 0;  // logical 800 x 600 coordinates; a click off the picture is not reported
@@ -51,6 +60,9 @@ public:
     // Cursor position in logical screen coordinates; (-1, -1), a place no screen region covers,
     // while the pointer is off the picture (on a letterbox bar, or outside the window).
     virtual void GetCursorPosition(int& x, int& y) = 0;
+    // How often the player has moved the pointer, wrapping. The window changing size or place
+    // under a still pointer moves the picture under it, but is no move of the player's.
+    virtual uint32_t PointerMoves() = 0;
     virtual void SetCursorVisible(bool visible) = 0;
     virtual void ShowMessageBox(const char* caption, const char* text) = 0;
 

@@ -27,6 +27,9 @@ bool Translate(const PlatformEvent& event, Message* message) {
         case PlatformEvent::KeyUp:
             *message = {WM_KEYUP, static_cast<uintptr_t>(VirtualKeyFromKeyCode(event.key)), 0};
             return true;
+        case PlatformEvent::MouseButtonDown:
+            *message = {WM_LBUTTONDOWN, 0, 0};
+            return true;
         case PlatformEvent::MouseButtonUp:
             *message = {WM_LBUTTONUP, 0,
                         static_cast<intptr_t>((static_cast<uint32_t>(event.y & 0xFFFF) << 16) |
@@ -101,6 +104,10 @@ bool GetCursorPos(Point* point) {
     point->x = x;
     point->y = y;
     return activeBackend != nullptr;
+}
+
+uint32_t PointerMoveCount() {
+    return activeBackend != nullptr ? activeBackend->PointerMoves() : 0;
 }
 
 void ShowInformationBox(const char* caption, const char* text) {

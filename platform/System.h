@@ -9,6 +9,7 @@ constexpr uint32_t WM_ACTIVATE = 0x0006;
 constexpr uint32_t WM_CLOSE = 0x0010;
 constexpr uint32_t WM_QUIT = 0x0012;
 constexpr uint32_t WM_KEYUP = 0x0101;
+constexpr uint32_t WM_LBUTTONDOWN = 0x0201;
 constexpr uint32_t WM_LBUTTONUP = 0x0202;
 constexpr uint32_t WA_INACTIVE = 0;
 constexpr uint32_t WA_ACTIVE = 1;
@@ -42,6 +43,8 @@ void EndTimedPause();
 // shown while the counter is 0 or more.
 int ShowCursor(bool show);
 bool GetCursorPos(Point* point);
+// Changes whenever the player moves the pointer, and only then.
+uint32_t PointerMoveCount();
 
 // An information box with an OK button, owned by the game window; returns when it is closed.
 void ShowInformationBox(const char* caption, const char* text);

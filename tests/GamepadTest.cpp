@@ -49,11 +49,8 @@ TEST(Gamepad, EachControlHoldsItsKeyAndLetsItGoWithAKeyUp) {
         PadControl control;
         int key;
     };
-    const Case cases[] = {{PadLeft, DIK_LEFT},
-                          {PadRight, DIK_RIGHT},
-                          {PadA, DIK_S},
-                          {PadStart, DIK_ESCAPE},
-                          {PadBack, DIK_RETURN}};
+    const Case cases[] = {{PadLeft, DIK_LEFT},     {PadRight, DIK_RIGHT}, {PadA, DIK_S},
+                          {PadStart, PadStartKey}, {PadBack, DIK_RETURN}, {PadB, PadBKey}};
     for (const Case& c : cases) {
         Gamepad pad;
         pad.Connect(3);
@@ -138,12 +135,12 @@ TEST(Gamepad, UnpluggingLetsGoOfWhatTheControllerHeld) {
     pad.SetControl(5, PadStart, true);
     pad.Disconnect(4);
     EXPECT_EQ((Keys{DIK_RIGHT, DIK_S}), TakeKeyUps(pad));
-    EXPECT_EQ(Keys{DIK_ESCAPE}, HeldKeys(pad));
+    EXPECT_EQ(Keys{PadStartKey}, HeldKeys(pad));
     // Plugged in again, it starts with nothing held.
     pad.Connect(4);
-    EXPECT_EQ(Keys{DIK_ESCAPE}, HeldKeys(pad));
+    EXPECT_EQ(Keys{PadStartKey}, HeldKeys(pad));
     pad.Connect(5);
-    EXPECT_EQ(Keys{DIK_ESCAPE}, TakeKeyUps(pad)) << "a re-reported controller starts afresh";
+    EXPECT_EQ(Keys{PadStartKey}, TakeKeyUps(pad)) << "a re-reported controller starts afresh";
     EXPECT_EQ(Keys{}, HeldKeys(pad));
 }
 
@@ -193,7 +190,8 @@ TEST_F(ControllerSnapshot, ControllerKeysJoinTheKeyboards) {
     KeyboardSnapshot snapshot = Read();
     EXPECT_TRUE(snapshot.IsDown(DIK_LEFT));
     EXPECT_TRUE(snapshot.IsDown(DIK_RIGHT)) << "the keyboard's Right stays";
-    EXPECT_TRUE(snapshot.IsDown(DIK_ESCAPE));
+    EXPECT_TRUE(snapshot.IsDown(PadStartKey));
+    EXPECT_FALSE(snapshot.IsDown(DIK_ESCAPE)) << "Start is not Escape: on the menu Escape quits";
     EXPECT_FALSE(snapshot.IsDown(DIK_S));
     EXPECT_FALSE(snapshot.IsDown(DIK_RETURN));
 
@@ -308,24 +306,25 @@ TEST_F(SdlController, ControllerButtonsAndStickBecomeKeysAndUnplugLetsGo) {
     SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_LEFTX, -20000);
     // The right stick and other buttons play no part.
     SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_RIGHTX, 32767);
-    SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_B, 1);
+    SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_X, 1);
     EXPECT_EQ(Keys{}, KeyUps());
-    EXPECT_EQ((Keys{DIK_ESCAPE, DIK_S, DIK_LEFT}), HeldKeys(backend.input.controllers.gamepad));
+    EXPECT_EQ((Keys{DIK_S, DIK_LEFT, PadStartKey}), HeldKeys(backend.input.controllers.gamepad));
 
     SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_A, 0);
     SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_START, 0);
     SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_LEFTX, 0);
-    EXPECT_EQ((Keys{DIK_ESCAPE, DIK_S, DIK_LEFT}), Sorted(KeyUps()));
+    EXPECT_EQ((Keys{DIK_S, DIK_LEFT, PadStartKey}), Sorted(KeyUps()));
 
     SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 1);
     SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_BACK, 1);
+    SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_B, 1);
     EXPECT_EQ(Keys{}, KeyUps());
-    EXPECT_EQ((Keys{DIK_RETURN, DIK_RIGHT}), HeldKeys(backend.input.controllers.gamepad));
+    EXPECT_EQ((Keys{DIK_RETURN, DIK_RIGHT, PadBKey}), HeldKeys(backend.input.controllers.gamepad));
 
     SDL_JoystickClose(joystick);
     joystick = nullptr;
     SDL_JoystickDetachVirtual(deviceIndex);
-    EXPECT_EQ((Keys{DIK_RETURN, DIK_RIGHT}), Sorted(KeyUps()));
+    EXPECT_EQ((Keys{DIK_RETURN, DIK_RIGHT, PadBKey}), Sorted(KeyUps()));
     EXPECT_EQ(Keys{}, HeldKeys(backend.input.controllers.gamepad)) << "unplugged: nothing held";
     EXPECT_TRUE(backend.input.controllers.opened.empty());
 }

@@ -653,3 +653,110 @@ TEST_F(MainMenuTest, AControllerAloneChoosesWithStickAndDpadAndQuitsWithA) {
     Frame();
     EXPECT_TRUE(TakeQuitMessage()) << "A on Quit quits";
 }
+
+TEST_F(MainMenuTest, AControllersStartNeverQuitsTheTitleScreen) {
+    HeadlessBackend& backend = session.backend;
+    backend.SetCursor(400, 300);
+    backend.ConnectController(7);
+    Frame();
+    auto press = [&](PadControl control) {
+        backend.SetControllerControl(7, control, true);
+        Frame();
+        backend.SetControllerControl(7, control, false);
+        Frame();
+    };
+    // Nothing lit: Start lights Start, and B does nothing at all.
+    press(PadB);
+    press(PadStart);
+    EXPECT_FALSE(TakeQuitMessage());
+    EXPECT_EQ(ModeMenu, gameMode);
+    EXPECT_EQ(1, LitChoice(backend));
+    // With an item lit, Start acts on it as A does.
+    press(PadDown);
+    press(PadStart);
+    EXPECT_EQ(1, menu->configPopupShown);
+    EXPECT_EQ(ModeMenu, gameMode);
+
+    // On Start it starts a game, and the game reads it up until it is pressed again; then it goes
+    // back to the menu as Escape does.
+    press(PadUp);
+    backend.SetControllerControl(7, PadStart, true);
+    Frame();
+    ASSERT_EQ(ModePlaying, gameMode);
+    ASSERT_EQ(1, gameInProgress);
+    theGame->HandleInput();
+    EXPECT_EQ(ModePlaying, gameMode) << "held from the menu";
+    backend.SetControllerControl(7, PadStart, false);
+    theGame->HandleInput();
+    backend.SetControllerControl(7, PadStart, true);
+    theGame->HandleInput();
+    ASSERT_EQ(ModeMenu, gameMode);
+    backend.SetControllerControl(7, PadStart, false);
+    Frame();
+
+    // With a game in progress, Start resumes it wherever the highlight is, and so does B.
+    theGame->level = 3;
+    press(PadDown);
+    press(PadDown);
+    press(PadDown);
+    ASSERT_EQ(3, LitChoice(backend));
+    press(PadStart);
+    EXPECT_EQ(ModePlaying, gameMode);
+    EXPECT_EQ(3, theGame->level);
+    EXPECT_FALSE(TakeQuitMessage());
+    gameMode = ModeMenu;
+    Frame();
+    press(PadB);
+    EXPECT_EQ(ModePlaying, gameMode);
+    EXPECT_EQ(3, theGame->level);
+
+    // The keyboard's Escape still quits from the title screen.
+    gameMode = ModeMenu;
+    gameInProgress = 0;
+    Frame();
+    backend.SetKey(DIK_ESCAPE, true);
+    Frame();
+    backend.SetKey(DIK_ESCAPE, false);
+    EXPECT_TRUE(TakeQuitMessage());
+}
+
+TEST_F(MainMenuTest, PressingTheButtonHandsTheMenuBackToThePointer) {
+    HeadlessBackend& backend = session.backend;
+    backend.SetCursor(100, 250);  // resting on Configuration
+    Frame();
+    backend.SetKey(DIK_DOWN, true);
+    Frame();
+    backend.ReleaseKey(DIK_DOWN);
+    Frame();
+    ASSERT_EQ(1, LitChoice(backend));
+
+    // The press lights what is under the pointer, and the release acts there.
+    backend.PressButton(100, 250);
+    Message message{};
+    while (PeekMessage(&message)) WindowProc(message);
+    Frame();
+    EXPECT_EQ(2, LitChoice(backend));
+    ClickThroughWindow(100, 250);
+    EXPECT_EQ(1, menu->configPopupShown);
+    EXPECT_EQ(ModeMenu, gameMode);
+}
+
+TEST_F(MainMenuTest, TheHighlightOutlastsAWindowModeSwitch) {
+    HeadlessBackend& backend = session.backend;
+    backend.SetCursor(100, 350);  // resting on Quit
+    Frame();
+    backend.SetKey(DIK_DOWN, true);
+    Frame();
+    backend.ReleaseKey(DIK_DOWN);
+    Frame();
+    ASSERT_EQ(1, LitChoice(backend));
+
+    // Alt+Enter or a resize puts the picture elsewhere under the still pointer: no move.
+    backend.WindowChangedUnderPointer(150, 250);
+    Frame();
+    EXPECT_EQ(1, LitChoice(backend));
+    EXPECT_EQ(MainMenu::StartItem, menu->highlightedItem);
+    backend.SetCursor(150, 260);
+    Frame();
+    EXPECT_EQ(2, LitChoice(backend)) << "a real move hands the menu back to the pointer";
+}

@@ -32,6 +32,7 @@ HeadlessBackend::HeadlessBackend()
       keys(),
       cursorX(0),
       cursorY(0),
+      pointerMoves(0),
       cursorVisible(true),
       screen(800, 600),
       framesFlipped(0),
@@ -63,12 +64,28 @@ void HeadlessBackend::ReleaseKey(int keyCode) {
 }
 
 void HeadlessBackend::SetCursor(int x, int y) {
+    const int oldX = cursorX;
+    const int oldY = cursorY;
+    WindowChangedUnderPointer(x, y);
+    if (cursorX != oldX || cursorY != oldY) ++pointerMoves;
+}
+
+void HeadlessBackend::WindowChangedUnderPointer(int x, int y) {
     cursorX = std::clamp(x, 0, 799);
     cursorY = std::clamp(y, 0, 599);
 }
 
 void HeadlessBackend::PushEvent(PlatformEvent event) {
     events.push_back(event);
+}
+
+void HeadlessBackend::PressButton(int x, int y) {
+    SetCursor(x, y);
+    PlatformEvent event;
+    event.type = PlatformEvent::MouseButtonDown;
+    event.x = cursorX;
+    event.y = cursorY;
+    PushEvent(event);
 }
 
 void HeadlessBackend::Click(int x, int y) {

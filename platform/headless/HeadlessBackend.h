@@ -37,7 +37,12 @@ public:
     void ReleaseKey(int keyCode);
     void SetCursor(int x, int y);
     void PushEvent(PlatformEvent event);
+    // The left button goes down over (x, y); Click lets it go.
+    void PressButton(int x, int y);
     void Click(int x, int y);
+    // The window changed size or place under a still pointer, which is now over (x, y) of the
+    // picture: no move of the player's.
+    void WindowChangedUnderPointer(int x, int y);
     void CloseWindow();
     // Moves the clock on by the given microseconds, rendering the sound of that time.
     void Advance(uint64_t microseconds);
@@ -68,6 +73,7 @@ public:
     bool WaitEvent(PlatformEvent& event) override;
     bool ReadKeys(uint8_t keys[256]) override;
     void GetCursorPosition(int& x, int& y) override;
+    uint32_t PointerMoves() override { return pointerMoves; }
     void SetCursorVisible(bool visible) override;
     void ShowMessageBox(const char* caption, const char* text) override;
     uint32_t Milliseconds() override;
@@ -112,6 +118,7 @@ public:
     uint8_t keys[256];
     int cursorX;
     int cursorY;
+    uint32_t pointerMoves;
     bool cursorVisible;
     std::deque<PlatformEvent> events;
     Gamepad gamepad;

@@ -13,13 +13,15 @@ int Gamepad::KeyOf(PadControl control) {
         case PadA:
             return DIK_S;
         case PadStart:
-            return DIK_ESCAPE;
+            return PadStartKey;
         case PadBack:
             return DIK_RETURN;
         case PadUp:
             return DIK_UP;
         case PadDown:
             return DIK_DOWN;
+        case PadB:
+            return PadBKey;
         case PadControlCount:
             break;
     }

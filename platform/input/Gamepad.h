@@ -4,14 +4,25 @@
 #include <vector>
 
 // The controls a game controller has for this game.
-enum PadControl { PadLeft, PadRight, PadA, PadStart, PadBack, PadUp, PadDown, PadControlCount };
+enum PadControl {
+    PadLeft,
+    PadRight,
+    PadA,
+    PadStart,
+    PadBack,
+    PadUp,
+    PadDown,
+    PadB,
+    PadControlCount
+};
 
 // Game controllers played like the keyboard: D-pad or left stick hold the arrow keys (up and down
-// choose on the menu), A holds S, Start holds Escape, Back holds Return. The keys join the keyboard
-// snapshot, and when the last controller lets a key go it leaves a key-up behind, as the keyboard
-// does, so the release of A re-arms the stroke like the release of S. Any number of controllers,
-// plugged in and out at will. No window system in here: the platform feeds it what the controllers
-// report.
+// choose on the menu), A holds S, Back holds Return; Start and B hold keys of their own
+// (PadStartKey, PadBKey): the room takes Start as Escape and has no use for B. The keys join the
+// keyboard snapshot, and when the last controller lets a key go it leaves a key-up behind, as the
+// keyboard does, so the release of A re-arms the stroke like the release of S. Any number of
+// controllers, plugged in and out at will. No window system in here: the platform feeds it what the
+// controllers report.
 class Gamepad {
 public:
     // Full stick travel is 32767; a stick within a quarter of it counts as centred.

@@ -90,6 +90,11 @@ constexpr int DIK_LWIN = 0xDB;
 constexpr int DIK_RWIN = 0xDC;
 constexpr int DIK_APPS = 0xDD;
 
+// Places no keyboard key has, for a controller's Start and B: the room takes Start as Escape, but
+// the menu must tell them from Escape, which quits there.
+constexpr int PadStartKey = 0xF0;
+constexpr int PadBKey = 0xF1;
+
 // The window system's code of a released key, as the key-up message carries it: 'A'..'Z' and
 // '0'..'9' for letters and digits, 0 for the keys the program never asks about.
 int VirtualKeyFromKeyCode(int keyCode);

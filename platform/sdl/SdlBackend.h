@@ -23,6 +23,7 @@ public:
     bool WaitEvent(PlatformEvent& event) override;
     bool ReadKeys(uint8_t keys[256]) override;
     void GetCursorPosition(int& x, int& y) override;
+    uint32_t PointerMoves() override { return input.pointer.moves; }
     void SetCursorVisible(bool visible) override;
     void ShowMessageBox(const char* caption, const char* text) override;
     uint32_t Milliseconds() override;

@@ -16,6 +16,8 @@ PadControl ControlOf(Uint8 button) {
             return PadDown;
         case SDL_CONTROLLER_BUTTON_A:
             return PadA;
+        case SDL_CONTROLLER_BUTTON_B:
+            return PadB;
         case SDL_CONTROLLER_BUTTON_START:
             return PadStart;
         case SDL_CONTROLLER_BUTTON_BACK:

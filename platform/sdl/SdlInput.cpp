@@ -13,16 +13,22 @@ void SdlInput::Handle(const SDL_Event& event) {
         case SDL_KEYDOWN:
             if (chord.KeyDown(KeyCodeFromScancode(event.key.keysym.scancode),
                               (event.key.keysym.mod & KMOD_ALT) != 0, event.key.repeat != 0)) {
+                // Told first, while the window is still where the pointer was seen.
+                WindowChanged();
                 video.ToggleFullscreen();
-                pointer.WindowChanged();
             }
             return;
         case SDL_KEYUP:
             if (!chord.KeyUp(KeyCodeFromScancode(event.key.keysym.scancode))) return;
             break;
-        case SDL_MOUSEMOTION:
-            pointer.Moved();
+        case SDL_MOUSEMOTION: {
+            int left = 0;
+            int top = 0;
+            if (video.window != nullptr) SDL_GetWindowPosition(video.window, &left, &top);
+            pointer.Moved(event.motion.x, event.motion.y, event.motion.xrel, event.motion.yrel,
+                          left, top);
             return;
+        }
         case SDL_WINDOWEVENT:
             switch (event.window.event) {
                 case SDL_WINDOWEVENT_FOCUS_LOST:
@@ -34,7 +40,7 @@ void SdlInput::Handle(const SDL_Event& event) {
                     break;
                 case SDL_WINDOWEVENT_MOVED:
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
-                    pointer.WindowChanged();
+                    WindowChanged();
                     break;
                 default:
                     break;
@@ -77,6 +83,11 @@ bool SdlInput::Translate(const SDL_Event& event, PlatformEvent& translated) {
             translated.type = PlatformEvent::KeyUp;
             translated.key = KeyCodeFromScancode(event.key.keysym.scancode);
             return true;
+        case SDL_MOUSEBUTTONDOWN:
+            // Wherever it is pressed, the button hands the menu back to the pointer.
+            if (event.button.button != SDL_BUTTON_LEFT) return false;
+            translated.type = PlatformEvent::MouseButtonDown;
+            return true;
         case SDL_MOUSEBUTTONUP: {
             if (event.button.button != SDL_BUTTON_LEFT) return false;
             // A click on a bar or outside the window reaches nothing.
@@ -94,6 +105,13 @@ bool SdlInput::Translate(const SDL_Event& event, PlatformEvent& translated) {
         default:
             return false;
     }
+}
+
+void SdlInput::WindowChanged() {
+    int left = 0;
+    int top = 0;
+    if (video.window != nullptr) SDL_GetWindowPosition(video.window, &left, &top);
+    pointer.WindowChanged(left, top);
 }
 
 void SdlInput::TakeControllerKeyUps() {
