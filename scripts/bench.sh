@@ -12,6 +12,9 @@
 #                     with FluidR3_GM as the default soundfont), frame_rate.py (frames a second at
 #                     800x600 and 3840x2160 beside busy loops on the game's core and with
 #                     --renderer=accelerated; CPU of the software path up to 3840x2160)
+#   the sound         sound_server.py: the real binary playing into a PulseAudio daemon of its own,
+#                     its sink recorded: the menu song after the window with either soundfont,
+#                     gaps under load, the return after a server restart, CPU, the server's latency
 #   valgrind          benchmarks.py valgrind: memcheck on the scripted whole game
 #   fuzz              only with --fuzz RUNS: fuzz.py, each libFuzzer target for RUNS executions
 # Usage: bash scripts/bench.sh [--quick] [--fuzz RUNS] [--real] [--before RUN_DIR] [--soak]
@@ -22,7 +25,8 @@
 #   --soak runs nothing but the soak of the real binary (soak.py): 10 minutes of random keys,
 #   clicks and Alt+Return under Xvfb, then Quit; FLURBER_SOAK_SECONDS shortens it for a trial.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-flurber_install xvfb openbox xdotool wmctrl x11-utils valgrind time python3 libxtst-dev imagemagick
+flurber_install xvfb openbox xdotool wmctrl x11-utils valgrind time python3 libxtst-dev imagemagick \
+    pulseaudio pulseaudio-utils
 
 quick=0
 soak=0
@@ -73,6 +77,10 @@ echo "== the real binary under Xvfb with openbox (SDL's dummy audio driver)"
 for measurement in cpu input_lag frame_intervals startup frame_rate; do
     bench "$measurement" "${before[@]}"
 done
+
+echo
+echo "== the real binary playing into a PulseAudio daemon of its own"
+bench sound_server "${before[@]}"
 
 if [ "$quick" -eq 0 ]; then
     echo
