@@ -24,6 +24,9 @@
 #   namespace of the game's own) on an otherwise idle machine; the figures of a busy one say little.
 #   --soak runs nothing but the soak of the real binary (soak.py): 10 minutes of random keys,
 #   clicks and Alt+Return under Xvfb, then Quit; FLURBER_SOAK_SECONDS shortens it for a trial.
+# All in braces, so that bash reads the whole script before it runs a line: an edit of the script
+# during a long run does not break that run.
+{
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 flurber_install xvfb openbox xdotool wmctrl x11-utils valgrind time python3 libxtst-dev imagemagick \
     pulseaudio pulseaudio-utils
@@ -97,3 +100,5 @@ if [ "$fuzz_runs" -gt 0 ]; then
     cmake --build "$FUZZ_BUILD" --target fuzz_all >/dev/null
     bench fuzz --build "$FUZZ_BUILD" --runs "$fuzz_runs"
 fi
+exit
+}
