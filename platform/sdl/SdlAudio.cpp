@@ -89,9 +89,11 @@ void SdlAudio::Service() {
     if (mixer == nullptr) return;
     const uint32_t now = SDL_GetTicks();
     if (device != 0) {
-        // SDL keeps calling a disconnected device's callback, and marks it stopped.
-        const bool silent =
-            now - feed->lastCall.load(std::memory_order_relaxed) > AudioReopener::SilentDeviceMs;
+        // SDL keeps calling a disconnected device's callback, and marks it stopped. The callback
+        // may have stamped a later moment than now was read: signed.
+        const auto sinceCall =
+            static_cast<int32_t>(now - feed->lastCall.load(std::memory_order_relaxed));
+        const bool silent = sinceCall > static_cast<int32_t>(AudioReopener::SilentDeviceMs);
         if (!removed && !silent && SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED) return;
         LetGo(now);
     }

@@ -9,8 +9,7 @@
                                      SOUNDS; prints what it finds, exits 1 on a failed check
 
 Songs are told apart by their average spectrum in third-octave bands, sounds by the match of
-their loudness envelope (10 ms steps) with the recording's: the game's sounds peak far above its
-music.
+their loudness envelope (10 ms steps) with the recording's.
 """
 import array
 import cmath
@@ -140,12 +139,12 @@ def wave_mono(path):
 
 
 def find_sound(recording, sound, start, end):
-    """Where the sound's envelope best matches the recording between two moments: (correlation,
-    Unix time of its start)."""
+    """Where the sound's envelope best matches the recording's between two moments: (correlation,
+    Unix time of its start). Both are floored at -60 dB, so that a gap weighs little."""
     target = envelope(sound)
-    target = target[:max(i for i, v in enumerate(target) if v > SILENCE_DB) + 1]
+    target = [max(v, -60.0) for v in target[:max(i for i, v in enumerate(target) if v > SILENCE_DB) + 1]]
     first = recording.frame_at(start)
-    heard = envelope(recording.mono[first:recording.frame_at(end)])
+    heard = [max(v, -60.0) for v in envelope(recording.mono[first:recording.frame_at(end)])]
     best = (-1.0, 0.0)
     n = len(target)
     mean_t = sum(target) / n
@@ -199,32 +198,37 @@ def check(work, sounds):
         expect(level > -40 and s is not None, f"{name}: music heard (loudest 10 ms {level:.1f} dBFS)")
         return s
 
-    def sound(name, file, others, start, end):
+    def sound(name, file, start, end, rivals=(), control=None):
+        """The sound must match its moment's recording well, better than the rival sounds there,
+        and clearly better than it matches music alone (control: a span with no sound)."""
         r = covering(start)
-        mine = find_sound(r, wave_mono(os.path.join(sounds, file)), start, end)
-        rivals = [find_sound(r, wave_mono(os.path.join(sounds, o)), start, end)[0] for o in others]
-        expect(mine[0] > 0.8 and all(mine[0] > x for x in rivals),
-               f"{name}: {file} heard at +{mine[1] - start:.2f} s (match {mine[0]:.2f}, "
-               f"other sounds {', '.join(f'{x:.2f}' for x in rivals)})")
+        wave_of = lambda f: wave_mono(os.path.join(sounds, f))
+        mine = find_sound(r, wave_of(file), start, end)
+        others = [find_sound(r, wave_of(o), start, end)[0] for o in rivals]
+        music = find_sound(covering(control[0]), wave_of(file), *control)[0] if control else -1.0
+        expect(mine[0] > 0.7 and all(mine[0] > x for x in others) and mine[0] > music + 0.1,
+               f"{name}: {file} heard at +{mine[1] - start:.2f} s (match {mine[0]:.2f}; "
+               f"{', '.join(f'{o} {x:.2f}' for o, x in zip(rivals, others)) or 'no rival'}"
+               + (f"; music alone {music:.2f})" if control else ")"))
 
     e = events
     menu = song("menu", e["menu"], e["start"])
-    sound("Start", "flurb!_high.wav", ["room_clean.wav", "you_lose.wav"], e["start"],
-          e["start"] + 4)
+    sound("Start", "flurb!_high.wav", e["start"], e["start"] + 4, control=(e["menu"], e["start"]))
     room1 = song("room 1", e["start"] + 3, e["space"])
-    sound("Space", "room_clean.wav", ["you_lose.wav", "flurb!_high.wav"], e["space"],
-          e["space"] + 3)
+    # The other outcome of a room would sound "you lose".
+    sound("Space", "room_clean.wav", e["space"], e["space"] + 3, rivals=["you_lose.wav"])
     room2 = song("room 2", e["space"] + 3.5, e["kill"])
     menu_again = song("menu after Escape", e["escape"] + 0.8, e["quit"])
     if None not in (menu, room1, room2, menu_again):
+        again = {"menu": distance(menu_again, menu), "room 1": distance(menu_again, room1),
+                 "room 2": distance(menu_again, room2)}
         print(f"     spectrum distances: menu/room 1 {distance(menu, room1):.1f} dB, "
-              f"menu/room 2 {distance(menu, room2):.1f}, room 1/room 2 {distance(room1, room2):.1f}, "
-              f"menu/menu again {distance(menu, menu_again):.1f}")
-        expect(distance(room1, room2) > 2 * distance(menu, menu_again) and
-               distance(menu, room1) > 2 * distance(menu, menu_again) and
-               distance(menu, room2) > 2 * distance(menu, menu_again),
+              f"menu/room 2 {distance(menu, room2):.1f}, room 1/room 2 {distance(room1, room2):.1f}; "
+              f"after Escape to the menu {again['menu']:.1f}, room 1 {again['room 1']:.1f}, "
+              f"room 2 {again['room 2']:.1f}")
+        expect(min(distance(menu, room1), distance(menu, room2), distance(room1, room2)) > again["menu"]
+               and min(again, key=again.get) == "menu",
                "the menu song, room 1's and room 2's are told apart, and the menu's is back")
-
     # A new null sink serves only a second or two after it is made, whoever plays to it: the game
     # has to be back by then (its stream on the server), and heard as soon as the sink serves.
     for what, ready, stream in (("a new server", "server-ready", "server-stream"),
