@@ -233,7 +233,7 @@ TEST(WindowSize, AStillPointerIsAskedOfTheDesktopUntilSdlSeesItMove) {
     pointer.Place(799, 150, false, 900, 150, 100, 0, x, y);
     EXPECT_EQ(800, x);
     // The window moved under it (a switch of window mode): the desktop is asked again.
-    pointer.WindowChanged(0, 0);
+    pointer.WindowChanged();
     pointer.Place(200, 150, true, 700, 500, 100, 100, x, y);
     EXPECT_EQ(600, x);
     EXPECT_EQ(400, y);
@@ -242,23 +242,18 @@ TEST(WindowSize, AStillPointerIsAskedOfTheDesktopUntilSdlSeesItMove) {
 TEST(WindowSize, MotionThatTheWindowCausesUnderAStillPointerIsNoMove) {
     PointerTracker pointer;
     pointer.Moved(10, 10, 0, 0, 0, 0);
+    EXPECT_EQ(0u, pointer.moves) << "the first motion in the window tells no move";
     pointer.Moved(13, 10, 3, 0, 0, 0);
-    EXPECT_EQ(2u, pointer.moves) << "motion with the window as it was is always the player's";
-    // Alt+Enter under the pointer at (13, 10) of the window at (100, 50) of the desktop. The window
-    // system reports motion: as the pointer's first in the window (SDL tells no move), or as a
-    // move within it to the same place on the desktop.
-    pointer.WindowChanged(100, 50);
+    EXPECT_EQ(1u, pointer.moves);
+    // Alt+Enter: the window goes from (0, 0) to (100, 50) of the desktop under the still pointer,
+    // and the window system reports motion within it, or as the pointer's first in it.
+    pointer.WindowChanged();
+    pointer.Moved(-87, -40, -100, -50, 100, 50);
     pointer.Moved(300, 250, 0, 0, 0, 0);
-    pointer.Moved(113, 60, -187, -190, 0, 0);
-    EXPECT_EQ(2u, pointer.moves);
+    EXPECT_EQ(1u, pointer.moves);
     EXPECT_FALSE(pointer.stale) << "SDL's place is up to date again";
-    // The resize that follows the switch may come after the player has moved the pointer.
-    pointer.WindowChanged(0, 0);
-    pointer.Moved(120, 60, 7, 0, 0, 0);
-    EXPECT_EQ(3u, pointer.moves);
-    // Once moved, every motion counts.
-    pointer.Moved(120, 60, 0, 0, 0, 0);
-    EXPECT_EQ(4u, pointer.moves);
+    pointer.Moved(305, 250, 5, 0, 0, 0);
+    EXPECT_EQ(2u, pointer.moves) << "the player moved it";
 }
 
 // The real platform on SDL's dummy video driver, with key events as X11 would send them.
@@ -380,19 +375,20 @@ TEST_F(SdlWindowMode, MotionThatASwitchCausesUnderAStillPointerIsNoMove) {
     motion(100, 100, 0, 0);
     motion(104, 100, 4, 0);
     const uint32_t moves = backend.PointerMoves();
-    EXPECT_GT(moves, 0u) << "the player's move counted";
+    EXPECT_EQ(1u, moves) << "the player's move counted, SDL's first motion did not";
 
     Key(SDL_KEYDOWN, SDL_SCANCODE_LALT, KMOD_LALT);
     Key(SDL_KEYDOWN, SDL_SCANCODE_RETURN, KMOD_LALT);
     KeyUps();
     ASSERT_FALSE(IsFullScreen());
-    // What the window system tells of the still pointer in the changed window: its first motion
-    // there (no move), or a move to where it stood on the desktop.
     int left = 0;
     int top = 0;
     SDL_GetWindowPosition(backend.video.window, &left, &top);
-    motion(300, 250, 0, 0);
-    motion(104 - left, 100 - top, 104 - left - 300, 100 - top - 250);
+    ASSERT_NE(0, left + top) << "the window moved";
+    // What the window system tells of the still pointer in the changed window: a move within it
+    // that leaves it where it stood on the desktop, or its first motion there.
+    motion(104 - left, 100 - top, -left, -top);
+    motion(104 - left, 100 - top, 0, 0);
     EXPECT_EQ(moves, backend.PointerMoves());
     motion(110 - left, 100 - top, 6, 0);
     EXPECT_EQ(moves + 1, backend.PointerMoves()) << "the player moved it";

@@ -8,37 +8,25 @@
 // window again, the real pointer is asked instead.
 //
 // It also counts the player's moves of the pointer. A window that changes under a still pointer
-// makes the window system report motion too, the pointer's place in the window having changed.
-// Until the first move after a change, motion that SDL reports as no move (it starts afresh when
-// the pointer re-enters the window) or that leaves the pointer where it stood on the desktop is
-// taken for the window's doing. SDL's own desktop place is no help: on X11 it can lag behind.
+// makes the window system report motion too: SDL's first motion after the pointer comes back into
+// the window tells no move, and a window that moved under the pointer moves it in the window but
+// not on the desktop. Neither is counted.
 class PointerTracker {
 public:
-    PointerTracker()
-        : stale(true), settling(false), lastX(0), lastY(0), stillX(0), stillY(0), moves(0) {}
+    PointerTracker() : stale(true), lastDesktopX(0), lastDesktopY(0), moves(0) {}
 
-    // The window changed size or place; (windowLeft, windowTop) is where it was on the desktop.
-    // SDL's place is out of date until the next motion. Of several changes before the next motion
-    // (a switch comes with a move and a resize), the first tells where the pointer stood; by a
-    // later one it may have been moved, its motion still on the way.
-    void WindowChanged(int windowLeft, int windowTop) {
-        stale = true;
-        if (settling) return;
-        settling = true;
-        stillX = windowLeft + lastX;
-        stillY = windowTop + lastY;
-    }
+    // The window changed size or place: SDL's place is out of date until the next motion.
+    void WindowChanged() { stale = true; }
     // SDL reported motion by (relX, relY) to (x, y) of the window, which is at (windowLeft,
     // windowTop) of the desktop.
     void Moved(int x, int y, int relX, int relY, int windowLeft, int windowTop) {
         stale = false;
-        lastX = x;
-        lastY = y;
-        const bool noMove = relX == 0 && relY == 0;
-        const bool stoodStill = windowLeft + x == stillX && windowTop + y == stillY;
-        if (settling && (noMove || stoodStill)) return;
-        settling = false;
-        ++moves;
+        const int desktopX = windowLeft + x;
+        const int desktopY = windowTop + y;
+        const bool movedOnDesktop = desktopX != lastDesktopX || desktopY != lastDesktopY;
+        if ((relX != 0 || relY != 0) && movedOnDesktop) ++moves;
+        lastDesktopX = desktopX;
+        lastDesktopY = desktopY;
     }
 
     // reported: SDL's last known place; inWindow: SDL has the pointer in the window; global and
@@ -55,13 +43,8 @@ public:
     }
 
     bool stale;
-    // The window changed and the pointer has not been moved since.
-    bool settling;
-    // Where SDL last reported motion, in the window.
-    int lastX;
-    int lastY;
-    // Where the pointer stood on the desktop when the window changed.
-    int stillX;
-    int stillY;
+    // Where SDL last reported motion to, on the desktop.
+    int lastDesktopX;
+    int lastDesktopY;
     uint32_t moves;
 };

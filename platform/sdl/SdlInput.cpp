@@ -13,9 +13,8 @@ void SdlInput::Handle(const SDL_Event& event) {
         case SDL_KEYDOWN:
             if (chord.KeyDown(KeyCodeFromScancode(event.key.keysym.scancode),
                               (event.key.keysym.mod & KMOD_ALT) != 0, event.key.repeat != 0)) {
-                // Told first, while the window is still where the pointer was seen.
-                WindowChanged();
                 video.ToggleFullscreen();
+                pointer.WindowChanged();
             }
             return;
         case SDL_KEYUP:
@@ -40,7 +39,7 @@ void SdlInput::Handle(const SDL_Event& event) {
                     break;
                 case SDL_WINDOWEVENT_MOVED:
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
-                    WindowChanged();
+                    pointer.WindowChanged();
                     break;
                 default:
                     break;
@@ -105,13 +104,6 @@ bool SdlInput::Translate(const SDL_Event& event, PlatformEvent& translated) {
         default:
             return false;
     }
-}
-
-void SdlInput::WindowChanged() {
-    int left = 0;
-    int top = 0;
-    if (video.window != nullptr) SDL_GetWindowPosition(video.window, &left, &top);
-    pointer.WindowChanged(left, top);
 }
 
 void SdlInput::TakeControllerKeyUps() {

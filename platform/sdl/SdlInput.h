@@ -39,5 +39,4 @@ private:
     bool OnPicture(int windowX, int windowY, int& x, int& y) const;
     bool Translate(const SDL_Event& event, PlatformEvent& translated);
     void TakeControllerKeyUps();
-    void WindowChanged();
 };
