@@ -5,7 +5,7 @@
 # The end-to-end tests include the Debian package, built, unpacked and checked without installing it.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 flurber_install xvfb openbox xdotool wmctrl x11-utils imagemagick clang libclang-rt-dev \
-    dpkg-dev file lintian desktop-file-utils appstream
+    dpkg-dev file lintian desktop-file-utils appstream ffmpeg fluid-soundfont-gm
 jobs=$(nproc)
 
 echo "== build"

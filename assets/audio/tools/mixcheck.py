@@ -9,6 +9,7 @@ filter measures loudness (LUFS, LU) and true peak (dBTP). Fails when a figure is
 import concurrent.futures
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -89,6 +90,73 @@ def jobs(out):
     return lines, files
 
 
+def render(mixrender, run_dir, folder):
+    """Every render with each soundfont, both soundfonts at once; the files by soundfont."""
+    renders, files = [], {}
+    for name, font in SOUNDFONTS:
+        out = os.path.join(folder, name)
+        os.makedirs(out, exist_ok=True)
+        lines, files[name] = jobs(out)
+        process = subprocess.Popen([mixrender, run_dir, font], stdin=subprocess.PIPE, text=True)
+        process.stdin.write("\n".join(lines) + "\n")
+        process.stdin.close()
+        renders.append(process)
+    if any(process.wait() != 0 for process in renders):
+        sys.exit("mix check: rendering failed")
+    return files
+
+
+def measure(files):
+    with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 2) as pool:
+        loud = {(n, k): pool.submit(ebur128, p) for n, fs in files.items() for k, p in fs.items()
+                if k[-1] not in ("melody", "accompaniment")}
+        share = {(n, s): pool.submit(melody_share, fs[s, "melody"], fs[s, "accompaniment"])
+                 for n, fs in files.items() for _, s, _, _, _ in SCREENS}
+        return ({k: f.result() for k, f in loud.items()},
+                {k: f.result() for k, f in share.items()})
+
+
+def report(loud, share):
+    """Prints the table; the figures out of bounds."""
+    failures = []
+
+    def cell(value, ok, what):
+        if not ok:
+            failures.append(what)
+        return f"{value:6.1f}{' ' if ok else '!'}"
+
+    print("Mix of the asset pack, as the game plays it (LUFS, LU, dBTP; ! out of bounds)")
+    print(f"  song loudness {LOUDNESS[0]} to {LOUDNESS[1]} LUFS; melody louder than the rest in "
+          f"500 Hz-6 kHz >= {MELODY_SHARE:.0f} % of {WINDOW * 1000:.0f} ms windows; sounds' "
+          f"loudest momentary <= song + {ABOVE_SONG:.0f} LU; true peak (rooms: with the banner) "
+          f"<= {TRUE_PEAK} dBTP")
+    sounds = ["banner", "room_clean", "you_lose", "victory"]
+    for name, _ in SOUNDFONTS:
+        print(f"\n{name}")
+        print(f"{'screen':8} {'song':12} {'LUFS':>7} {'melody%':>7} {'dBTP':>7} "
+              + " ".join(f"{s:>10}" for s in sounds))
+        for screen, song, _, _, after in SCREENS:
+            integrated, _, peak = loud[name, (song, "whole")]
+            followed = after + (["banner"] if screen != "menu" else [])
+            if "banner" in followed:
+                peak = max(peak, loud[name, (song, "banner")][2])
+            what = f"{name} {song}"
+            row = f"{screen:8} {song:12} "
+            row += cell(integrated, LOUDNESS[0] <= integrated <= LOUDNESS[1], f"{what} loudness")
+            row += cell(share[name, song], share[name, song] >= MELODY_SHARE, f"{what} melody")
+            row += cell(peak, peak <= TRUE_PEAK, f"{what} true peak")
+            for sound in sounds:
+                if sound not in followed:
+                    row += f"{'':>10} "
+                    continue
+                above = loud[name, sound][1] - integrated
+                row += "    " + cell(above, above <= ABOVE_SONG, f"{what} {sound} above the song")
+            print(row)
+    print("\nSounds' loudest momentary loudness (LUFS): " + ", ".join(
+        f"{s} {loud[SOUNDFONTS[0][0], s][1]:.1f}" for s in sounds))
+    return failures
+
+
 def main():
     args = sys.argv[1:]
     keep = None
@@ -101,72 +169,14 @@ def main():
     for _, font in SOUNDFONTS:
         if not os.path.isfile(font):
             sys.exit(f"mix check: {font} is missing (packages timgm6mb-soundfont, fluid-soundfont-gm)")
-    folder = keep or tempfile.mkdtemp(prefix="flurber-mix-")
-    renders, files = [], {}
-    for name, font in SOUNDFONTS:
-        out = os.path.join(folder, name)
-        os.makedirs(out, exist_ok=True)
-        lines, files[name] = jobs(out)
-        render = subprocess.Popen([mixrender, run_dir, font], stdin=subprocess.PIPE, text=True)
-        render.stdin.write("\n".join(lines) + "\n")
-        render.stdin.close()
-        renders.append(render)
-    if any(render.wait() != 0 for render in renders):
-        sys.exit("mix check: rendering failed")
-
-    with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 2) as pool:
-        loud = {(n, k): pool.submit(ebur128, p) for n, fs in files.items() for k, p in fs.items()
-                if k[-1] not in ("melody", "accompaniment")}
-        share = {(n, s): pool.submit(melody_share, fs[s, "melody"], fs[s, "accompaniment"])
-                 for n, fs in files.items() for _, s, _, _, _ in SCREENS}
-        loud = {k: f.result() for k, f in loud.items()}
-        share = {k: f.result() for k, f in share.items()}
-
-    failures = []
-
-    def cell(value, ok, what):
-        if not ok:
-            failures.append(what)
-        return f"{value:6.1f}{' ' if ok else '!'}"
-
-    print("Mix of the asset pack, as the game plays it (LUFS, LU, dBTP; ! out of bounds)")
-    print(f"  song loudness {LOUDNESS[0]} to {LOUDNESS[1]} LUFS; melody louder than the rest in "
-          f"500 Hz-6 kHz >= {MELODY_SHARE:.0f} % of {WINDOW * 1000:.0f} ms windows; sounds' "
-          f"loudest momentary <= song + {ABOVE_SONG:.0f} LU; true peak <= {TRUE_PEAK} dBTP")
-    sounds = ["banner", "room_clean", "you_lose", "victory"]
-    for name, _ in SOUNDFONTS:
-        print(f"\n{name}")
-        print(f"{'screen':8} {'song':12} {'LUFS':>7} {'melody%':>7} {'dBTP':>7} "
-              + " ".join(f"{s:>10}" for s in sounds))
-        for screen, song, _, _, after in SCREENS:
-            integrated, _, song_peak = loud[name, (song, "whole")]
-            what = f"{name} {song}"
-            row = f"{screen:8} {song:12} "
-            row += cell(integrated, LOUDNESS[0] <= integrated <= LOUDNESS[1], f"{what} loudness")
-            value = share[name, song]
-            row += cell(value, value >= MELODY_SHARE, f"{what} melody")
-            followed = after + (["banner"] if screen != "menu" else [])
-            if screen == "menu":
-                row += f"{'':7} "
-            else:
-                peak = max(song_peak, loud[name, (song, "banner")][2])
-                row += cell(peak, peak <= TRUE_PEAK, f"{what} true peak with the banner")
-            for sound in sounds:
-                if sound not in followed:
-                    row += f"{'':>10} "
-                    continue
-                above = loud[name, sound][1] - integrated
-                row += "    " + cell(above, above <= ABOVE_SONG, f"{what} {sound} above the song")
-            print(row)
-    print("\nSounds' loudest momentary loudness (LUFS): " + ", ".join(
-        f"{s} {loud[SOUNDFONTS[0][0], s][1]:.1f}" for s in sounds))
-    if keep is None:
-        for fs in files.values():
-            for path in fs.values():
-                os.remove(path)
-        for name, _ in SOUNDFONTS:
-            os.rmdir(os.path.join(folder, name))
-        os.rmdir(folder)
+    if shutil.which("ffmpeg") is None:
+        sys.exit("mix check: ffmpeg is missing (package ffmpeg)")
+    folder = os.path.abspath(keep) if keep else tempfile.mkdtemp(prefix="flurber-mix-")
+    try:
+        failures = report(*measure(render(mixrender, run_dir, folder)))
+    finally:
+        if keep is None:
+            shutil.rmtree(folder)
     if failures:
         print("\nmix check FAILED: " + "; ".join(failures))
         return 1
