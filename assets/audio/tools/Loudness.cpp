@@ -26,8 +26,8 @@ Biquad HeadShelf(double rate) {
     const double vh = std::pow(10.0, 3.999843853973347 / 20.0);
     const double vb = std::pow(vh, 0.4996667741545416);
     const double a0 = 1.0 + k / q + k * k;
-    return {(vh + vb * k / q + k * k) / a0, 2.0 * (k * k - vh) / a0,
-            (vh - vb * k / q + k * k) / a0, 2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0};
+    return {(vh + vb * k / q + k * k) / a0, 2.0 * (k * k - vh) / a0, (vh - vb * k / q + k * k) / a0,
+            2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0};
 }
 
 Biquad LowCut(double rate) {

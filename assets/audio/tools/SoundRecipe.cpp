@@ -108,8 +108,8 @@ bool SetGlobal(SoundRecipe& recipe, const std::vector<std::string>& words, std::
     } else if (key == "peak") {
         ok = words.size() == 2 && ParseDouble(words[1], recipe.peakDb) && recipe.peakDb <= 0.0;
     } else if (key == "loudness") {
-        ok = words.size() == 2 && ParseDouble(words[1], recipe.loudness) &&
-             recipe.loudness < 0.0 && recipe.loudness > -70.0;
+        ok = words.size() == 2 && ParseDouble(words[1], recipe.loudness) && recipe.loudness < 0.0 &&
+             recipe.loudness > -70.0;
         recipe.levelByLoudness = true;
     } else if (key == "seed") {
         int seed = 0;
@@ -134,8 +134,7 @@ bool SetGlobal(SoundRecipe& recipe, const std::vector<std::string>& words, std::
 
 bool IsGlobalKeyword(const std::string& word) {
     return word == "rate" || word == "length" || word == "peak" || word == "loudness" ||
-           word == "seed" ||
-           word == "fade" || word == "echo" || word == "layer";
+           word == "seed" || word == "fade" || word == "echo" || word == "layer";
 }
 
 }  // namespace
