@@ -29,6 +29,7 @@
 
 namespace {
 std::string chosenSoundFont;
+int soundFontsSwapped = 0;
 }  // namespace
 
 // The game loads whatever soundfont the system names as the default; the check hears each of the
@@ -37,6 +38,7 @@ std::string chosenSoundFont;
 extern "C" int fluid_synth_sfload(fluid_synth_t* synth, const char*, int resetPresets) {
     using Load = int (*)(fluid_synth_t*, const char*, int);
     static const Load load = reinterpret_cast<Load>(dlsym(RTLD_NEXT, "fluid_synth_sfload"));
+    ++soundFontsSwapped;
     return load(synth, chosenSoundFont.c_str(), resetPresets);
 }
 
@@ -113,6 +115,11 @@ bool Render(HeadlessBackend& backend, const Job& job) {
     backend.audio.clear();
     backend.captureAudio = true;
     if (!job.song.empty()) {
+        // Music from any other soundfont would measure the wrong one.
+        if (soundFontsSwapped == 0) {
+            std::fprintf(stderr, "the game loaded its soundfont some other way: none swapped\n");
+            return false;
+        }
         wchar_t wide[260];
         ConvertToWide(job.song.c_str(), wide, 260);
         LoadMusicSegment(wide);
