@@ -80,18 +80,17 @@ void HeadlessBackend::PushEvent(PlatformEvent event) {
 }
 
 void HeadlessBackend::PressButton(int x, int y) {
-    SetCursor(x, y);
-    PlatformEvent event;
-    event.type = PlatformEvent::MouseButtonDown;
-    event.x = cursorX;
-    event.y = cursorY;
-    PushEvent(event);
+    PushButtonEvent(PlatformEvent::MouseButtonDown, x, y);
 }
 
 void HeadlessBackend::Click(int x, int y) {
+    PushButtonEvent(PlatformEvent::MouseButtonUp, x, y);
+}
+
+void HeadlessBackend::PushButtonEvent(PlatformEvent::Type type, int x, int y) {
     SetCursor(x, y);
     PlatformEvent event;
-    event.type = PlatformEvent::MouseButtonUp;
+    event.type = type;
     event.x = cursorX;
     event.y = cursorY;
     PushEvent(event);

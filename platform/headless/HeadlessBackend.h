@@ -144,6 +144,7 @@ public:
     int audioOpenTries;  // tries to open the device again, since the start
 
 private:
+    void PushButtonEvent(PlatformEvent::Type type, int x, int y);
     void PostControllerKeyUps();
     // As the real platform does whenever it polls: tries a lost device again when a try is due.
     void ServiceAudio();
