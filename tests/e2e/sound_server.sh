@@ -33,7 +33,7 @@ stop_sound() {
     local pid
     pid=$(server_pid) && kill -9 "$pid" 2>/dev/null || true
 }
-trap 'status=$?; stop_sound; (exit $status); cleanup' EXIT
+trap 'status=$?; stop_sound; set +e; (exit $status); cleanup' EXIT
 
 mark() { echo "$1 $(date +%s.%N)" >>"$WORK/events"; }
 
