@@ -21,10 +21,12 @@ public:
     // windowTop) of the desktop.
     void Moved(int x, int y, int relX, int relY, int windowLeft, int windowTop) {
         stale = false;
+        // Motion that tells no move is SDL's own (entering the window, or a window change that
+        // SDL 2.32 follows with a motion to the window's corner): its place is not the pointer's.
+        if (relX == 0 && relY == 0) return;
         const int desktopX = windowLeft + x;
         const int desktopY = windowTop + y;
-        const bool movedOnDesktop = desktopX != lastDesktopX || desktopY != lastDesktopY;
-        if ((relX != 0 || relY != 0) && movedOnDesktop) ++moves;
+        if (desktopX != lastDesktopX || desktopY != lastDesktopY) ++moves;
         lastDesktopX = desktopX;
         lastDesktopY = desktopY;
     }
