@@ -133,6 +133,17 @@ protected:
     void Frame() { menu->RunFrame(); }
     uint32_t Pixel(int x, int y) const { return session.backend.ScreenPixel(x, y); }
 
+    // The pointer rests at (x, y); then one Down lights Start by the keyboard.
+    void LightStartByKeyWithPointerAt(int x, int y) {
+        HeadlessBackend& backend = session.backend;
+        backend.SetCursor(x, y);
+        Frame();
+        backend.SetKey(DIK_DOWN, true);
+        Frame();
+        backend.ReleaseKey(DIK_DOWN);
+        Frame();
+    }
+
     // A click as the window passes it on: through the message queue and the window procedure.
     void ClickThroughWindow(int x, int y) {
         session.backend.Click(x, y);
@@ -722,12 +733,7 @@ TEST_F(MainMenuTest, AControllersStartNeverQuitsTheTitleScreen) {
 
 TEST_F(MainMenuTest, PressingTheButtonHandsTheMenuBackToThePointer) {
     HeadlessBackend& backend = session.backend;
-    backend.SetCursor(100, 250);  // resting on Configuration
-    Frame();
-    backend.SetKey(DIK_DOWN, true);
-    Frame();
-    backend.ReleaseKey(DIK_DOWN);
-    Frame();
+    LightStartByKeyWithPointerAt(100, 250);  // resting on Configuration
     ASSERT_EQ(1, LitChoice(backend));
 
     // The press lights what is under the pointer, and the release acts there.
@@ -743,12 +749,7 @@ TEST_F(MainMenuTest, PressingTheButtonHandsTheMenuBackToThePointer) {
 
 TEST_F(MainMenuTest, TheHighlightOutlastsAWindowModeSwitch) {
     HeadlessBackend& backend = session.backend;
-    backend.SetCursor(100, 350);  // resting on Quit
-    Frame();
-    backend.SetKey(DIK_DOWN, true);
-    Frame();
-    backend.ReleaseKey(DIK_DOWN);
-    Frame();
+    LightStartByKeyWithPointerAt(100, 350);  // resting on Quit
     ASSERT_EQ(1, LitChoice(backend));
 
     // Alt+Enter or a resize puts the picture elsewhere under the still pointer: no move.
