@@ -1,7 +1,10 @@
 #include "platform/sdl/SdlAudio.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/sound/AudioMixer.h"
@@ -28,6 +31,41 @@ void AudioCallback(void* userData, Uint8* stream, int length) {
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 #endif
 
+// Where the sound server of the driver listens, as its client library finds it; empty when not
+// known (a server over the network, a driver without a server).
+std::string ServerSocket(const std::string& driver) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (driver == "pulseaudio") {
+        if (const char* server = std::getenv("PULSE_SERVER")) {
+            const std::string named = server;
+            if (named.rfind("unix:", 0) == 0) return named.substr(5);
+            return named.rfind('/', 0) == 0 ? named : std::string();
+        }
+        if (const char* path = std::getenv("PULSE_RUNTIME_PATH"))
+            return std::string(path) + "/native";
+        return runtime != nullptr ? std::string(runtime) + "/pulse/native" : std::string();
+    }
+    if (driver == "pipewire" && runtime != nullptr) {
+        const char* remote = std::getenv("PIPEWIRE_REMOTE");
+        return std::string(runtime) + "/" + (remote != nullptr ? remote : "pipewire-0");
+    }
+    return std::string();
+}
+
+}  // namespace
+
+// Which server listens there: a server started again makes its socket anew. 0 when none does.
+uint64_t SdlAudio::ServerIdentity(const std::string& driver) {
+    const std::string socket = ServerSocket(driver);
+    struct stat status {};
+    if (socket.empty() || stat(socket.c_str(), &status) != 0) return 0;
+    return (static_cast<uint64_t>(status.st_ino) << 20) ^
+           static_cast<uint64_t>(status.st_ctim.tv_sec) ^
+           static_cast<uint64_t>(status.st_ctim.tv_nsec);
+}
+
+namespace {
+
 bool StartAudioSubsystem() {
     if (SDL_WasInit(SDL_INIT_AUDIO) != 0) return true;
 #ifdef FLURBER_HAVE_ALSA
@@ -45,6 +83,8 @@ SdlAudio::SdlAudio()
       mixer(nullptr),
       sampleRate(0),
       removed(false),
+      driverRunning(false),
+      driverServer(0),
       retiredDevice(0),
       retiredFeed(nullptr),
       openerDone(false),
@@ -64,6 +104,10 @@ bool SdlAudio::Open(AudioMixer& target, int rate) {
     }
     feed = newFeed;
     mixer = &target;
+    const char* name = SDL_GetCurrentAudioDriver();
+    driver = name != nullptr ? name : "";
+    driverRunning = true;
+    driverServer = ServerIdentity(driver);
     SDL_PauseAudioDevice(device, 0);
     return true;
 }
@@ -77,6 +121,29 @@ SDL_AudioDeviceID SdlAudio::OpenDefault(AudioFeed* target) const {
     wanted.callback = AudioCallback;
     wanted.userdata = target;
     return SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+}
+
+SDL_AudioDeviceID SdlAudio::OpenAgain(AudioFeed* target) {
+    const uint64_t server = ServerIdentity(driver);
+    if (driverRunning) {
+        const SDL_AudioDeviceID opened = OpenDefault(target);
+        if (opened != 0) {
+            driverServer = server;
+            return opened;
+        }
+        // Since SDL 2.28 the PulseAudio driver keeps one connection to the server for all
+        // devices: once the server has restarted, only starting the driver again connects to the
+        // new one. A server that merely lost its output (a headset unplugged) keeps the
+        // connection, and starting the driver where a server has no output crashes SDL 2.26.
+        if (server == 0 || server == driverServer) return 0;
+    }
+    SDL_AudioQuit();
+    // The same driver, by name: a sound server that is not back yet must not hand the sound to
+    // another driver.
+    driverRunning = SDL_AudioInit(driver.c_str()) == 0;
+    if (!driverRunning) return 0;
+    driverServer = server;
+    return OpenDefault(target);
 }
 
 void SdlAudio::DeviceRemoved(SDL_AudioDeviceID which) {
@@ -125,7 +192,7 @@ void SdlAudio::StartTry() {
         if (oldDevice != 0) SDL_CloseAudioDevice(oldDevice);
         delete oldFeed;
         auto* newFeed = new AudioFeed(mixer, SDL_GetTicks());
-        openedDevice = OpenDefault(newFeed);
+        openedDevice = OpenAgain(newFeed);
         if (openedDevice == 0) {
             delete newFeed;
             newFeed = nullptr;

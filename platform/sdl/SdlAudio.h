@@ -2,6 +2,7 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 
 #include "platform/sound/AudioReopener.h"
@@ -47,6 +48,9 @@ public:
     AudioMixer* mixer;  // null when the sound never had a device
     int sampleRate;
     bool removed;
+    std::string driver;     // SDL's audio driver the game started with
+    bool driverRunning;     // touched only by the opener thread once the game runs
+    uint64_t driverServer;  // the sound server the driver connected to when it started
     AudioReopener reopener;
     // A lost device still to be closed, by the next try to open one.
     SDL_AudioDeviceID retiredDevice;
@@ -59,6 +63,9 @@ public:
 private:
     // A paused device on the default output, or 0.
     SDL_AudioDeviceID OpenDefault(AudioFeed* target) const;
+    // On the opener thread: the default device again, starting the driver again if need be.
+    SDL_AudioDeviceID OpenAgain(AudioFeed* target);
+    static uint64_t ServerIdentity(const std::string& driver);
     void LetGo(uint32_t now);
     void StartTry();
     void TakeOpened(uint32_t now);
