@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the test command on a fresh Debian as a new user would: a minimal chroot of RELEASE made with
 # debootstrap from Debian's archive, a clone of this repository's committed tree in it, and
-# `bash scripts/test.sh` run there as root. Needs root and debootstrap on the host.
+# `bash scripts/test.sh` run there as root. Needs root; installs debootstrap on the host if need be.
 #   bash scripts/test-on-debian.sh RELEASE [--keep] [--first-stage | --command 'CMD']
 # RELEASE: bookworm, trixie, forky, sid, … --keep leaves the chroot in /work/chroots/RELEASE (without
 # its mounts) and reuses it on the next --keep run; --first-stage stops the test command after its
@@ -22,6 +22,10 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
+if ! command -v debootstrap >/dev/null; then
+    echo "Installing: debootstrap"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
+fi
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 base=${FLURBER_CHROOTS:-/work/chroots}
 mirror=http://deb.debian.org/debian
