@@ -215,7 +215,9 @@ TEST_F(AudioThread, SoundsAndSongsChangeWhileTheMixerRenders) {
         << "the sound never ended";
     ReleaseSound(slots[0]);
     StartSong(Songs[0]);
-    EXPECT_TRUE(WaitFor(5, [] {
+    EXPECT_TRUE(WaitFor(10, [] {
+        // As a screen does on every frame: the song starts once its instruments are in.
+        SetMusicTempo(Songs[0].tempo);
         AudioLock lock;
         return musicPerformance->lastTick > 0;
     })) << "the music never moved on";
