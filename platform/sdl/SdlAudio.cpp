@@ -85,6 +85,7 @@ SdlAudio::SdlAudio()
       removed(false),
       driverRunning(false),
       driverServer(0),
+      sharedServerConnection(false),
       retiredDevice(0),
       retiredFeed(nullptr),
       openerDone(false),
@@ -108,6 +109,9 @@ bool SdlAudio::Open(AudioMixer& target, int rate) {
     driver = name != nullptr ? name : "";
     driverRunning = true;
     driverServer = ServerIdentity(driver);
+    SDL_version linked;
+    SDL_GetVersion(&linked);
+    sharedServerConnection = linked.major > 2 || (linked.major == 2 && linked.minor >= 28);
     SDL_PauseAudioDevice(device, 0);
     return true;
 }
@@ -124,30 +128,28 @@ SDL_AudioDeviceID SdlAudio::OpenDefault(AudioFeed* target) const {
 }
 
 SDL_AudioDeviceID SdlAudio::OpenAgain(AudioFeed* target) {
+    // Since SDL 2.28 the PulseAudio driver keeps one connection to the server for all devices:
+    // once the server has restarted, a device opened on the old connection fails (SDL 2.32) or
+    // opens and is never asked for sound (SDL 3 through sdl2-compat), until the driver is started
+    // again. A server started again makes its socket anew. SDL 2.26 connects anew for each device
+    // and is left alone: starting its driver while a server has no output crashes it.
     const uint64_t server = ServerIdentity(driver);
-    if (driverRunning) {
-        const SDL_AudioDeviceID opened = OpenDefault(target);
-        if (opened != 0) {
-            driverServer = server;
-            return opened;
-        }
-        // Since SDL 2.28 the PulseAudio driver keeps one connection to the server for all
-        // devices: once the server has restarted, only starting the driver again connects to the
-        // new one. A server that merely lost its output (a headset unplugged) keeps the
-        // connection, and starting the driver where a server has no output crashes SDL 2.26.
-        if (server == 0 || server == driverServer) return 0;
+    if (!driverRunning || (sharedServerConnection && server != 0 && server != driverServer)) {
+        SDL_AudioQuit();
+        // The same driver, by name: a server that is not back yet must not hand the sound to
+        // another driver.
+        driverRunning = SDL_AudioInit(driver.c_str()) == 0;
+        if (!driverRunning) return 0;
+        driverServer = server;
     }
-    SDL_AudioQuit();
-    // The same driver, by name: a sound server that is not back yet must not hand the sound to
-    // another driver.
-    driverRunning = SDL_AudioInit(driver.c_str()) == 0;
-    if (!driverRunning) return 0;
-    driverServer = server;
     return OpenDefault(target);
 }
 
 void SdlAudio::DeviceRemoved(SDL_AudioDeviceID which) {
-    if (device == 0 || which != device) return;
+    // No device is numbered 0. sdl2-compat (SDL 3 underneath) tells of the default output going
+    // away with 0, and keeps calling the lost device's callback as if it played on: with one
+    // device open, it is ours.
+    if (device == 0 || (which != device && which != 0)) return;
     removed = true;
     Service();
 }

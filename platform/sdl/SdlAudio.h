@@ -48,9 +48,10 @@ public:
     AudioMixer* mixer;  // null when the sound never had a device
     int sampleRate;
     bool removed;
-    std::string driver;     // SDL's audio driver the game started with
-    bool driverRunning;     // touched only by the opener thread once the game runs
-    uint64_t driverServer;  // the sound server the driver connected to when it started
+    std::string driver;           // SDL's audio driver the game started with
+    bool driverRunning;           // touched only by the opener thread once the game runs
+    uint64_t driverServer;        // the sound server the driver connected to when it started
+    bool sharedServerConnection;  // the driver keeps one connection to its server (SDL >= 2.28)
     AudioReopener reopener;
     // A lost device still to be closed, by the next try to open one.
     SDL_AudioDeviceID retiredDevice;
