@@ -127,22 +127,25 @@ SDL_AudioDeviceID SdlAudio::OpenDefault(AudioFeed* target) const {
     return SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
 }
 
-SDL_AudioDeviceID SdlAudio::OpenAgain(AudioFeed* target) {
+bool SdlAudio::DriverReady() {
     // Since SDL 2.28 the PulseAudio driver keeps one connection to the server for all devices:
     // once the server has restarted, a device opened on the old connection fails (SDL 2.32) or
     // opens and is never asked for sound (SDL 3 through sdl2-compat), until the driver is started
     // again. A server started again makes its socket anew. SDL 2.26 connects anew for each device
-    // and is left alone: starting its driver while a server has no output crashes it.
+    // and is left alone: starting its driver while a server has no output crashes it. On this
+    // thread: SDL 3's event loop works on the audio driver's state too.
     const uint64_t server = ServerIdentity(driver);
-    if (!driverRunning || (sharedServerConnection && server != 0 && server != driverServer)) {
-        SDL_AudioQuit();
-        // The same driver, by name: a server that is not back yet must not hand the sound to
-        // another driver.
-        driverRunning = SDL_AudioInit(driver.c_str()) == 0;
-        if (!driverRunning) return 0;
-        driverServer = server;
+    if (driverRunning && !(sharedServerConnection && server != 0 && server != driverServer)) {
+        return true;
     }
-    return OpenDefault(target);
+    if (retiredDevice != 0) SDL_CloseAudioDevice(retiredDevice);
+    retiredDevice = 0;
+    SDL_AudioQuit();
+    // The same driver, by name: a server that is not back yet must not hand the sound to
+    // another driver.
+    driverRunning = SDL_AudioInit(driver.c_str()) == 0;
+    if (driverRunning) driverServer = server;
+    return driverRunning;
 }
 
 void SdlAudio::DeviceRemoved(SDL_AudioDeviceID which) {
@@ -169,7 +172,7 @@ void SdlAudio::Service() {
     TakeOpened(now);
     if (device != 0) return;
     reopener.KeepTime(*mixer, sampleRate, now);
-    if (!opener.joinable() && reopener.TryDue(now)) StartTry();
+    if (!opener.joinable() && reopener.TryDue(now) && DriverReady()) StartTry();
 }
 
 void SdlAudio::LetGo(uint32_t now) {
@@ -194,7 +197,7 @@ void SdlAudio::StartTry() {
         if (oldDevice != 0) SDL_CloseAudioDevice(oldDevice);
         delete oldFeed;
         auto* newFeed = new AudioFeed(mixer, SDL_GetTicks());
-        openedDevice = OpenAgain(newFeed);
+        openedDevice = OpenDefault(newFeed);
         if (openedDevice == 0) {
             delete newFeed;
             newFeed = nullptr;

@@ -48,8 +48,8 @@ public:
     AudioMixer* mixer;  // null when the sound never had a device
     int sampleRate;
     bool removed;
-    std::string driver;           // SDL's audio driver the game started with
-    bool driverRunning;           // touched only by the opener thread once the game runs
+    std::string driver;  // SDL's audio driver the game started with
+    bool driverRunning;
     uint64_t driverServer;        // the sound server the driver connected to when it started
     bool sharedServerConnection;  // the driver keeps one connection to its server (SDL >= 2.28)
     AudioReopener reopener;
@@ -64,8 +64,8 @@ public:
 private:
     // A paused device on the default output, or 0.
     SDL_AudioDeviceID OpenDefault(AudioFeed* target) const;
-    // On the opener thread: the default device again, starting the driver again if need be.
-    SDL_AudioDeviceID OpenAgain(AudioFeed* target);
+    // Starts the driver again when its server did; false while it can't be started.
+    bool DriverReady();
     static uint64_t ServerIdentity(const std::string& driver);
     void LetGo(uint32_t now);
     void StartTry();
