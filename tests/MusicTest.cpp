@@ -320,8 +320,18 @@ TEST_F(MusicTest, AMissingFileLeavesTheSlotEmptyTheMusicSilentAndTheTempoRemembe
     }
     EXPECT_EQ(PeakOf(Audio(), mark + Rate / 50, Now()), 0);
 
-    // Neither a file that is not MIDI nor a folder is a segment.
+    // Neither a file that is not MIDI, nor one with an event longer than its track, nor a folder
+    // is a segment.
     Load("not-midi.mid", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 0, 0, 0, 0});
+    EXPECT_EQ(currentSegment, nullptr);
+    std::vector<uint8_t> damaged = WoodBlockBeats(480, 4, 120);
+    // A text event whose length (0x0FFFFF7F bytes) runs far past the file, before the first note.
+    const uint8_t overlong[] = {0x00, 0xFF, 0x01, 0xFF, 0xFF, 0xFF, 0x7F};
+    damaged.insert(damaged.begin() + 22, overlong, overlong + sizeof overlong);
+    const uint32_t trackLength =
+        (damaged[18] << 24 | damaged[19] << 16 | damaged[20] << 8 | damaged[21]) + sizeof overlong;
+    for (int i = 0; i < 4; ++i) damaged[18 + i] = static_cast<uint8_t>(trackLength >> (24 - 8 * i));
+    Load("damaged.mid", damaged);
     EXPECT_EQ(currentSegment, nullptr);
     LoadByName(folder.path);
     EXPECT_EQ(currentSegment, nullptr);

@@ -52,7 +52,8 @@ void Add(std::vector<MidiPreset>& presets, MidiPreset preset) {
     }
 }
 
-void ReadTrack(TrackReader track, std::vector<MidiPreset>& presets) {
+// False when an event says it is longer than what is left of its track.
+bool ReadTrack(TrackReader track, std::vector<MidiPreset>& presets) {
     // Tracks play side by side: each is read as if it chose its channels' instruments alone, which
     // at worst pins one instrument more.
     ChannelState channels[16];
@@ -65,23 +66,25 @@ void ReadTrack(TrackReader track, std::vector<MidiPreset>& presets) {
         } else if (runningStatus != 0) {
             status = runningStatus;
         } else {
-            return;
+            return true;
         }
         uint32_t length = 0;
         if (status == 0xFF) {  // meta event: type, length, data
-            if (!track.Skip(1) || !track.VariableLength(length) || !track.Skip(length)) return;
+            if (!track.Skip(1) || !track.VariableLength(length)) return true;
+            if (!track.Skip(length)) return false;
             continue;
         }
         if (status == 0xF0 || status == 0xF7) {  // system exclusive
-            if (!track.VariableLength(length) || !track.Skip(length)) return;
+            if (!track.VariableLength(length)) return true;
+            if (!track.Skip(length)) return false;
             continue;
         }
-        if (status > 0xF0) return;  // not allowed in a file
+        if (status > 0xF0) return true;  // not allowed in a file
         runningStatus = status;
         const int kind = status & 0xF0;
         const int channel = status & 0x0F;
         const uint32_t dataBytes = (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
-        if (!track.Has(dataBytes)) return;
+        if (!track.Has(dataBytes)) return true;
         const uint8_t first = track.at[0];
         const uint8_t second = dataBytes == 2 ? track.at[1] : 0;
         track.at += dataBytes;
@@ -97,22 +100,39 @@ void ReadTrack(TrackReader track, std::vector<MidiPreset>& presets) {
             state.programChosen = true;
         }
     }
+    return true;
 }
 
 }  // namespace
 
-std::vector<MidiPreset> MidiPresets(const std::vector<uint8_t>& file) {
-    std::vector<MidiPreset> presets;
-    if (file.size() < 14 || ReadBigEndian(file.data(), 4) != 0x4D546864) return presets;  // MThd
+namespace {
+
+// Reads every track's instruments; false when a track or one of its events says it is longer than
+// what is left of the file or the track.
+bool ReadTracks(const std::vector<uint8_t>& file, std::vector<MidiPreset>& presets) {
+    if (file.size() < 14 || ReadBigEndian(file.data(), 4) != 0x4D546864) return true;  // MThd
     const uint8_t* at = file.data() + 8 + ReadBigEndian(file.data() + 4, 4);
     const uint8_t* end = file.data() + file.size();
     while (end - at >= 8) {
         const uint32_t id = ReadBigEndian(at, 4);
         const uint32_t length = ReadBigEndian(at + 4, 4);
         at += 8;
-        if (length > static_cast<size_t>(end - at)) break;
-        if (id == 0x4D54726B) ReadTrack(TrackReader(at, at + length), presets);  // MTrk
+        if (length > static_cast<size_t>(end - at)) return false;
+        if (id == 0x4D54726B && !ReadTrack(TrackReader(at, at + length), presets)) return false;
         at += length;
     }
+    return true;
+}
+
+}  // namespace
+
+std::vector<MidiPreset> MidiPresets(const std::vector<uint8_t>& file) {
+    std::vector<MidiPreset> presets;
+    ReadTracks(file, presets);
     return presets;
+}
+
+bool MidiLengthsFit(const std::vector<uint8_t>& file) {
+    std::vector<MidiPreset> presets;
+    return ReadTracks(file, presets);
 }

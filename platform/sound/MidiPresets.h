@@ -18,3 +18,8 @@ struct MidiPreset {
 // program changes pick, and a channel's first one (piano, or the standard kit on channel 10) where
 // notes come before any change. Whatever cannot be read of a damaged file is left out.
 std::vector<MidiPreset> MidiPresets(const std::vector<uint8_t>& file);
+
+// False when a track or one of its events says it is longer than what is left of the file or the
+// track. FluidSynth takes such a length at its word and allocates that much (up to 256 MB), again
+// and again while the song plays.
+bool MidiLengthsFit(const std::vector<uint8_t>& file);

@@ -338,5 +338,6 @@ MusicSegment* MusicLoader::GetObject(const wchar_t* fileName) {
     }
     std::fclose(file);
     if (bytes.size() < 4 || std::memcmp(bytes.data(), "MThd", 4) != 0) return nullptr;
+    if (!MidiLengthsFit(bytes)) return nullptr;  // damaged: no music, as from a file not found
     return new MusicSegment(std::move(bytes));
 }
