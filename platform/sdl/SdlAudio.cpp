@@ -52,10 +52,8 @@ std::string ServerSocket(const std::string& driver) {
     return std::string();
 }
 
-}  // namespace
-
 // Which server listens there: a server started again makes its socket anew. 0 when none does.
-uint64_t SdlAudio::ServerIdentity(const std::string& driver) {
+uint64_t ServerIdentity(const std::string& driver) {
     const std::string socket = ServerSocket(driver);
     struct stat status {};
     if (socket.empty() || stat(socket.c_str(), &status) != 0) return 0;
@@ -63,8 +61,6 @@ uint64_t SdlAudio::ServerIdentity(const std::string& driver) {
            static_cast<uint64_t>(status.st_ctim.tv_sec) ^
            static_cast<uint64_t>(status.st_ctim.tv_nsec);
 }
-
-namespace {
 
 bool StartAudioSubsystem() {
     if (SDL_WasInit(SDL_INIT_AUDIO) != 0) return true;

@@ -66,7 +66,6 @@ private:
     SDL_AudioDeviceID OpenDefault(AudioFeed* target) const;
     // Starts the driver again when its server did; false while it can't be started.
     bool DriverReady();
-    static uint64_t ServerIdentity(const std::string& driver);
     void LetGo(uint32_t now);
     void StartTry();
     void TakeOpened(uint32_t now);

@@ -103,10 +103,6 @@ bool ReadTrack(TrackReader track, std::vector<MidiPreset>& presets) {
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 // Reads every track's instruments; false when a track or one of its events says it is longer than
 // what is left of the file or the track.
 bool ReadTracks(const std::vector<uint8_t>& file, std::vector<MidiPreset>& presets) {
