@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -226,14 +227,14 @@ TEST(WindowSize, AStillPointerIsAskedOfTheDesktopUntilSdlSeesItMove) {
     pointer.Place(200, 150, true, 640, 360, 0, 0, x, y);
     EXPECT_EQ(640, x);
     EXPECT_EQ(360, y);
-    pointer.Moved(200, 150, 5, 0, 0, 0);
+    pointer.Moved(200, 150, 5, 0, 0, 0, 1000);
     pointer.Place(200, 150, true, 640, 360, 0, 0, x, y);
     EXPECT_EQ(200, x);
     // Once the pointer has left the window SDL's place is where it left.
     pointer.Place(799, 150, false, 900, 150, 100, 0, x, y);
     EXPECT_EQ(800, x);
     // The window moved under it (a switch of window mode): the desktop is asked again.
-    pointer.WindowChanged();
+    pointer.WindowChanged(2000);
     pointer.Place(200, 150, true, 700, 500, 100, 100, x, y);
     EXPECT_EQ(600, x);
     EXPECT_EQ(400, y);
@@ -241,19 +242,28 @@ TEST(WindowSize, AStillPointerIsAskedOfTheDesktopUntilSdlSeesItMove) {
 
 TEST(WindowSize, MotionThatTheWindowCausesUnderAStillPointerIsNoMove) {
     PointerTracker pointer;
-    pointer.Moved(10, 10, 0, 0, 0, 0);
+    pointer.Moved(10, 10, 0, 0, 0, 0, 1000);
     EXPECT_EQ(0u, pointer.moves) << "the first motion in the window tells no move";
-    pointer.Moved(13, 10, 3, 0, 0, 0);
+    pointer.Moved(13, 10, 3, 0, 0, 0, 1010);
     EXPECT_EQ(1u, pointer.moves);
     // Alt+Enter: the window goes from (0, 0) to (100, 50) of the desktop under the still pointer,
-    // and the window system reports motion within it, or as the pointer's first in it.
-    pointer.WindowChanged();
-    pointer.Moved(-87, -40, -100, -50, 100, 50);
-    pointer.Moved(300, 250, 0, 0, 0, 0);
+    // and the window system reports motion within it, or as the pointer's first in it, or (X11
+    // while the window still changes) a place clamped to the window of that moment.
+    pointer.WindowChanged(2000);
+    pointer.Moved(-87, -40, -100, -50, 100, 50, 2010);
+    pointer.Moved(300, 250, 0, 0, 100, 50, 2040);
+    pointer.Moved(799, 450, 200, 35, 100, 50, 2040);
+    pointer.Moved(300, 250, 0, 0, 0, 0, 2000 + PointerTracker::SettleMs);
     EXPECT_EQ(1u, pointer.moves);
     EXPECT_FALSE(pointer.stale) << "SDL's place is up to date again";
-    pointer.Moved(305, 250, 5, 0, 0, 0);
+    pointer.Moved(305, 250, 5, 0, 0, 0, 2000 + PointerTracker::SettleMs + 10);
     EXPECT_EQ(2u, pointer.moves) << "the player moved it";
+    // Timestamps wrap after 49 days.
+    pointer.WindowChanged(UINT32_MAX - 100);
+    pointer.Moved(799, 450, 200, 35, 100, 50, 100);
+    EXPECT_EQ(2u, pointer.moves);
+    pointer.Moved(310, 250, 5, 0, 0, 0, PointerTracker::SettleMs);
+    EXPECT_EQ(3u, pointer.moves);
 }
 
 // The real platform on SDL's dummy video driver, with key events as X11 would send them.
@@ -372,6 +382,7 @@ TEST_F(SdlWindowMode, MotionThatASwitchCausesUnderAStillPointerIsNoMove) {
         KeyUps();
     };
     KeyUps();  // the window events of going full screen
+    SDL_Delay(PointerTracker::SettleMs + 20);
     // The full-screen window need not stand at the desktop's origin: the pointer's place on the
     // desktop is what stays still.
     int fullLeft = 0;
@@ -396,7 +407,10 @@ TEST_F(SdlWindowMode, MotionThatASwitchCausesUnderAStillPointerIsNoMove) {
     const int stillY = fullTop + 100 - top;
     motion(stillX, stillY, stillX - 104, stillY - 100);
     motion(stillX, stillY, 0, 0);
+    // X11 while the window still changes: a place clamped to the window of that moment.
+    motion(799, 450, 799 - stillX, 450 - stillY);
     EXPECT_EQ(moves, backend.PointerMoves());
+    SDL_Delay(PointerTracker::SettleMs + 20);
     motion(stillX + 6, stillY, 6, 0);
     EXPECT_EQ(moves + 1, backend.PointerMoves()) << "the player moved it";
 }

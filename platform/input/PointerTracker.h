@@ -10,16 +10,29 @@
 // It also counts the player's moves of the pointer. A window that changes under a still pointer
 // makes the window system report motion too: SDL's first motion after the pointer comes back into
 // the window tells no move, and a window that moved under the pointer moves it in the window but
-// not on the desktop. Neither is counted.
+// not on the desktop. Neither is counted. While the window is still changing, X11 also reports
+// places that are not the pointer's at all (SDL 2.26 clamps them to the window of the moment), so
+// motion in the first moments after a change is let pass.
 class PointerTracker {
 public:
-    PointerTracker() : stale(true), lastDesktopX(0), lastDesktopY(0), moves(0) {}
+    // How long after a change of the window its own motion may still come (ms).
+    static constexpr uint32_t SettleMs = 500;
 
-    // The window changed size or place: SDL's place is out of date until the next motion.
-    void WindowChanged() { stale = true; }
+    PointerTracker()
+        : stale(true), settling(false), changedAt(0), lastDesktopX(0), lastDesktopY(0), moves(0) {}
+
+    // The window changed size or place at `now` (ms): SDL's place is out of date until the next
+    // motion after the change has settled.
+    void WindowChanged(uint32_t now) {
+        stale = true;
+        settling = true;
+        changedAt = now;
+    }
     // SDL reported motion by (relX, relY) to (x, y) of the window, which is at (windowLeft,
-    // windowTop) of the desktop.
-    void Moved(int x, int y, int relX, int relY, int windowLeft, int windowTop) {
+    // windowTop) of the desktop, at `now` (ms).
+    void Moved(int x, int y, int relX, int relY, int windowLeft, int windowTop, uint32_t now) {
+        if (settling && now - changedAt < SettleMs) return;
+        settling = false;
         stale = false;
         // Motion that tells no move is SDL's own (entering the window, or a window change that
         // SDL 2.32 follows with a motion to the window's corner): its place is not the pointer's.
@@ -45,6 +58,8 @@ public:
     }
 
     bool stale;
+    bool settling;
+    uint32_t changedAt;
     // Where SDL last reported motion to, on the desktop.
     int lastDesktopX;
     int lastDesktopY;

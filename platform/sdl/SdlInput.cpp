@@ -14,7 +14,7 @@ void SdlInput::Handle(const SDL_Event& event) {
             if (chord.KeyDown(KeyCodeFromScancode(event.key.keysym.scancode),
                               (event.key.keysym.mod & KMOD_ALT) != 0, event.key.repeat != 0)) {
                 video.ToggleFullscreen();
-                pointer.WindowChanged();
+                pointer.WindowChanged(event.key.timestamp);
             }
             return;
         case SDL_KEYUP:
@@ -25,7 +25,7 @@ void SdlInput::Handle(const SDL_Event& event) {
             int top = 0;
             if (video.window != nullptr) SDL_GetWindowPosition(video.window, &left, &top);
             pointer.Moved(event.motion.x, event.motion.y, event.motion.xrel, event.motion.yrel,
-                          left, top);
+                          left, top, event.motion.timestamp);
             return;
         }
         case SDL_WINDOWEVENT:
@@ -39,7 +39,7 @@ void SdlInput::Handle(const SDL_Event& event) {
                     break;
                 case SDL_WINDOWEVENT_MOVED:
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
-                    pointer.WindowChanged();
+                    pointer.WindowChanged(event.window.timestamp);
                     break;
                 default:
                     break;
