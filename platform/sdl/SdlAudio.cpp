@@ -15,6 +15,9 @@
 
 namespace {
 
+// What PulseAudio queues for the game, at most: about 120 ms (a fifth of a second asked for).
+constexpr const char* PulseLatencyMs = "200";
+
 void AudioCallback(void* userData, Uint8* stream, int length) {
     auto* feed = static_cast<AudioFeed*>(userData);
     feed->lastCall.store(SDL_GetTicks(), std::memory_order_relaxed);
@@ -86,7 +89,13 @@ SdlAudio::SdlAudio()
       retiredFeed(nullptr),
       openerDone(false),
       openedDevice(0),
-      openedFeed(nullptr) {}
+      openedFeed(nullptr) {
+    // SDL's PulseAudio driver asks the server to keep one buffer queued, and writes the next only
+    // when that is nearly played: a stall of the machine longer than the little left is a gap.
+    // libpulse lets the client ask for more; a player's own setting wins. Here, on the main
+    // thread before any other starts: the environment is no place for a race.
+    setenv("PULSE_LATENCY_MSEC", PulseLatencyMs, 0);
+}
 
 bool SdlAudio::Open(AudioMixer& target, int rate) {
     sampleRate = rate;
