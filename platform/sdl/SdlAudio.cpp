@@ -15,9 +15,6 @@
 
 namespace {
 
-// What PulseAudio queues for the game, at most: about 120 ms (a fifth of a second asked for).
-constexpr const char* PulseLatencyMs = "200";
-
 void AudioCallback(void* userData, Uint8* stream, int length) {
     auto* feed = static_cast<AudioFeed*>(userData);
     feed->lastCall.store(SDL_GetTicks(), std::memory_order_relaxed);
@@ -94,7 +91,7 @@ SdlAudio::SdlAudio()
     // when that is nearly played: a stall of the machine longer than the little left is a gap.
     // libpulse lets the client ask for more; a player's own setting wins. Here, on the main
     // thread before any other starts: the environment is no place for a race.
-    setenv("PULSE_LATENCY_MSEC", PulseLatencyMs, 0);
+    setenv("PULSE_LATENCY_MSEC", std::to_string(ServerQueueMs).c_str(), 0);
 }
 
 bool SdlAudio::Open(AudioMixer& target, int rate) {
@@ -243,6 +240,12 @@ void SdlAudio::Close() {
     feed = nullptr;
     openerDone.store(false, std::memory_order_relaxed);
     mixer = nullptr;
+}
+
+uint32_t SdlAudio::QueuedFrames() const {
+    if (device == 0) return 0;
+    return static_cast<uint32_t>(bufferFrames) +
+           static_cast<uint32_t>(sampleRate) * ServerQueueMs / 1000;
 }
 
 void SdlAudio::Lock() {

@@ -25,6 +25,9 @@ public:
     // About 85 ms a buffer: a short stall of the machine is no gap in the sound, and the game
     // plays no sound in answer to a key, so the delay costs nothing.
     static constexpr int BufferFrames = 4096;
+    // What a PulseAudio server (or PipeWire's) is asked to keep queued, at most: it keeps about
+    // 120 ms of it, so a stall of the machine is no gap either.
+    static constexpr int ServerQueueMs = 200;
 
     SdlAudio();
     ~SdlAudio() { Close(); }
@@ -36,6 +39,8 @@ public:
     void Close();
     void Lock();
     void Unlock();
+    // The frames rendered but not yet heard, at most: the buffer SDL fills and the server's queue.
+    uint32_t QueuedFrames() const;
     // Told of SDL_AUDIODEVICEREMOVED.
     void DeviceRemoved(SDL_AudioDeviceID which);
     // Called often on the main thread: lets a lost device go, keeps the sound's time while there

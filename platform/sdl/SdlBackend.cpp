@@ -111,8 +111,7 @@ bool SdlBackend::OpenAudio(AudioMixer& mixer, int sampleRate) {
 }
 
 uint32_t SdlBackend::AudioQueuedFrames() {
-    // The buffer SDL is filling and the one the sound server holds.
-    return audio.device != 0 ? 2 * static_cast<uint32_t>(audio.bufferFrames) : 0;
+    return audio.QueuedFrames();
 }
 
 void SdlBackend::CloseAudio() {
