@@ -305,6 +305,28 @@ def cpu_percent(pid, seconds):
     return (cpu_ticks(pid) - before) / CLOCK_TICKS / seconds * 100
 
 
+def sound_thread_ticks(pid):
+    """Clock ticks of the process's SDL audio threads (the mixer and the music synthesis)."""
+    ticks = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{task}/comm") as comm:
+                if not comm.read().startswith("SDLAudio"):
+                    continue
+            ticks += cpu_ticks(f"{pid}/task/{task}")
+        except OSError:
+            pass  # a thread that ended meanwhile
+    return ticks
+
+
+def cpu_split(pid, seconds):
+    """(the whole process, its sound thread): CPU over the next seconds, in percent of a core."""
+    whole, sound = cpu_ticks(pid), sound_thread_ticks(pid)
+    time.sleep(seconds)
+    scale = 100 / CLOCK_TICKS / seconds
+    return (cpu_ticks(pid) - whole) * scale, (sound_thread_ticks(pid) - sound) * scale
+
+
 def frame_rate(frames, start, end):
     """Frames handed to the display a second between two moments (ns)."""
     return sum(1 for f in frames if start <= f.handed < end) / ((end - start) / 1e9)
