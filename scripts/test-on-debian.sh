@@ -36,6 +36,9 @@ if [ $keep = 1 ]; then
 else
     root=$(mktemp -d "$base/$release.XXXXXX")
 fi
+# It becomes the chroot's /, which every user must be able to enter, as on a real system (mktemp
+# makes it 0700): the tests that give root up would find nothing.
+chmod 755 "$root"
 
 mounts_under_root() {
     # Deepest first, so that /dev/pts goes before /dev.
