@@ -162,7 +162,7 @@ def main():
                 row(f"{name} at {size}", values, f"{floors[size]:>8.1f}  <= 2x floor: {verdict(ok)}")
                 # The floor synthesises no music: what the game's sound thread takes, for reading
                 # the figure above.
-                row(f"  of which the sound thread", [figures[label, size][part][1] for label in labels])
+                row("  of which the sound thread", [figures[label, size][part][1] for label in labels])
 
 
 if __name__ == "__main__":
