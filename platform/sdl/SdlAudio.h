@@ -25,8 +25,8 @@ public:
     // About 85 ms a buffer: a short stall of the machine is no gap in the sound, and the game
     // plays no sound in answer to a key, so the delay costs nothing.
     static constexpr int BufferFrames = 4096;
-    // What a PulseAudio server (or PipeWire's) is asked to keep queued, at most: it keeps about
-    // 120 ms of it, so a stall of the machine is no gap either.
+    // What a PulseAudio server (or PipeWire's pulse server) is asked to keep queued, at most: it
+    // keeps about 120 ms of it, so a stall of the machine is no gap either.
     static constexpr int ServerQueueMs = 200;
 
     SdlAudio();
