@@ -205,8 +205,10 @@ void ExpectPictureAsTheGraphicsProcessorPlacesIt(const uint32_t* pixels, int pit
 TEST(WindowSize, SoftwarePresentPutsEveryPicturePixelWhereTheGraphicsProcessorDoes) {
     const CoordinatePicture picture;
     PictureScaler scaler;
-    // 1.2x with bars left and right, 2x, bars above and below, a size between multiples, 1x.
-    const int sizes[][2] = {{1280, 720}, {1600, 1200}, {800, 1000}, {1366, 768}, {800, 600}};
+    // 1.2x with bars left and right, 2x, bars above and below, a size between multiples, 1x,
+    // 1.8x, a width that is no multiple of 8 (shuffled runs and the pixels after them), smaller.
+    const int sizes[][2] = {{1280, 720}, {1600, 1200}, {800, 1000}, {1366, 768},
+                            {800, 600},  {1920, 1080}, {1000, 700}, {640, 480}};
     for (const auto& size : sizes) {
         const int width = size[0];
         const int height = size[1];
