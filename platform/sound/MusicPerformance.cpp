@@ -76,6 +76,7 @@ MusicPerformance::MusicPerformance()
       playsInAll(0),
       playsStarted(0),
       lastTick(0),
+      songTicks(0),
       songEnded(false),
       requestedTempo(0.0),
       appliedTempo(0.0),
@@ -195,6 +196,7 @@ int32_t MusicPerformance::StartPlayer(MusicSegment* segment) {
     playsInAll = static_cast<int>(std::min<uint32_t>(segment->repeats, 1000000) + 1);
     playsStarted = 1;
     lastTick = 0;
+    songTicks = 0;
     songEnded = false;
     fluid_player_add_mem(player, segment->midiFile.data(), segment->midiFile.size());
     fluid_player_set_loop(player, playsInAll);
@@ -284,7 +286,8 @@ void MusicPerformance::Render(float* stereo, int frameCount) {
 // after the last note has died away, and never while a note hangs.
 void MusicPerformance::NoteProgress() {
     const int tick = fluid_player_get_current_tick(player);
-    const int total = fluid_player_get_total_ticks(player);
+    if (songTicks <= 0) songTicks = fluid_player_get_total_ticks(player);
+    const int total = songTicks;
     // Back by more than half the song: the player went round to the start again.
     if (tick + total / 2 < lastTick) ++playsStarted;
     lastTick = tick;

@@ -87,6 +87,9 @@ public:
     int playsInAll;
     int playsStarted;
     int lastTick;
+    // The song's length in ticks once the player has read the file; 0 before. FluidSynth counts
+    // it by walking every event of the song, too slow to ask at every block.
+    int songTicks;
     bool songEnded;
     double requestedTempo;  // 0 until a tempo is asked for
     double appliedTempo;    // the player's; 0 while it keeps the file's own
