@@ -54,7 +54,7 @@ bool ProcessorShuffles() {
 
 }  // namespace
 
-PictureScaler::PictureScaler() : columnsForWidth(0), blocksUsable(false) {}
+PictureScaler::PictureScaler() : columnsForWidth(0), runsUsable(false) {}
 
 void PictureScaler::Scale(const uint32_t* picture, int width, int height, uint32_t* target,
                           int targetPitch, int targetWidth, int targetHeight,
@@ -95,8 +95,8 @@ void PictureScaler::ScaleRows(const uint32_t* picture, int width, int height, ui
         columnsForWidth = width;
         PlanRuns(width);
     }
-    const bool shuffled = !sameSize && blocksUsable && ProcessorShuffles();
-    const int shuffledColumns = shuffled ? static_cast<int>(blockStarts.size()) * 8 : 0;
+    const bool shuffled = !sameSize && runsUsable && ProcessorShuffles();
+    const int shuffledColumns = shuffled ? static_cast<int>(runStarts.size()) * 8 : 0;
     int previousSourceRow = -1;
     const uint32_t* previousRow = nullptr;
     for (int y = first; y < end; ++y) {
@@ -112,8 +112,8 @@ void PictureScaler::ScaleRows(const uint32_t* picture, int width, int height, ui
             std::memcpy(out, in, static_cast<size_t>(width) * 4);
         } else {
             if (shuffled) {
-                ShuffleRuns(in, out, blockStarts.data(), blockOffsets.data(),
-                            static_cast<int>(blockStarts.size()));
+                ShuffleRuns(in, out, runStarts.data(), runOffsets.data(),
+                            static_cast<int>(runStarts.size()));
             }
             const int* columns = sourceColumns.data();
             for (int x = shuffledColumns; x < area.width; ++x) out[x] = in[columns[x]];
@@ -126,18 +126,18 @@ void PictureScaler::ScaleRows(const uint32_t* picture, int width, int height, ui
 void PictureScaler::PlanRuns(int width) {
     const int areaWidth = static_cast<int>(sourceColumns.size());
     // Shrinking, a run of 8 may need more than 8 picture pixels; those rows go pixel by pixel.
-    blocksUsable = areaWidth >= width && width >= 8;
-    const int runs = blocksUsable ? areaWidth / 8 : 0;
-    blockStarts.assign(static_cast<size_t>(runs), 0);
-    blockOffsets.assign(static_cast<size_t>(runs) * 8, 0);
+    runsUsable = areaWidth >= width && width >= 8;
+    const int runs = runsUsable ? areaWidth / 8 : 0;
+    runStarts.assign(static_cast<size_t>(runs), 0);
+    runOffsets.assign(static_cast<size_t>(runs) * 8, 0);
     for (int run = 0; run < runs; ++run) {
         // The load stays inside the row: the last runs start early enough to end at its end.
         const int start = std::min(sourceColumns[8 * run], width - 8);
-        blockStarts[run] = start;
+        runStarts[run] = start;
         for (int k = 0; k < 8; ++k) {
             const int offset = sourceColumns[8 * run + k] - start;
-            if (offset < 0 || offset > 7) blocksUsable = false;
-            blockOffsets[8 * run + k] = offset;
+            if (offset < 0 || offset > 7) runsUsable = false;
+            runOffsets[8 * run + k] = offset;
         }
     }
 }

@@ -23,17 +23,16 @@ public:
     // The first row of an area areaHeight rows high that shows picture row pictureRow or one below
     // it (areaHeight for pictureRow = height).
     static int FirstAreaRowShowing(int pictureRow, int height, int areaHeight);
+    // Works out the runs below for sourceColumns of a picture width pixels wide.
+    void PlanRuns(int width);
 
     // The picture column shown in each column of the area, worked out once per size.
     std::vector<int> sourceColumns;
     int columnsForWidth;
-    // Works out the runs below for sourceColumns of a picture width pixels wide.
-    void PlanRuns(int width);
-
     // Enlarging, each run of 8 area columns shows at most 8 neighbouring picture pixels: where the
-    // processor can, a run is one load and one shuffle. blockStarts[b] is the first picture column
-    // loaded for run b, blockOffsets the 8 columns of each run counted from there.
-    bool blocksUsable;
-    std::vector<int> blockStarts;
-    std::vector<int32_t> blockOffsets;
+    // processor can, a run is one load and one shuffle. runStarts[r] is the first picture column
+    // loaded for run r, runOffsets the 8 columns of each run counted from there.
+    bool runsUsable;
+    std::vector<int> runStarts;
+    std::vector<int32_t> runOffsets;
 };
