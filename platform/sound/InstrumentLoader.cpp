@@ -1,20 +1,11 @@
 #include "platform/sound/InstrumentLoader.h"
 
 #include <fluidsynth.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 // What the synthesizer's channels start with, and what a reset between songs selects again: kept
 // in memory for good, so that no reset reads from the disk.
 const MidiPreset FirstInstruments[] = {{0, 0}, {128, 0}};
-
-// The window, the pictures and the X server come first. (Linux gives every thread a niceness of
-// its own.)
-void YieldToTheRestOfTheProgram() {
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
-}
 }  // namespace
 
 InstrumentLoader::InstrumentLoader()
@@ -39,10 +30,9 @@ void InstrumentLoader::Start(fluid_synth_t* newSynth, const std::string& soundFo
         LoadSoundFont();
         return;
     }
-    worker = std::thread([this] {
-        YieldToTheRestOfTheProgram();
-        Run();
-    });
+    // At the program's own priority: at a lower one, other work on a busy machine held the songs
+    // back by seconds, while the first frame came no sooner.
+    worker = std::thread([this] { Run(); });
 }
 
 void InstrumentLoader::LoadSoundFont() {
