@@ -148,7 +148,7 @@ def dropouts(server, run_dir):
             stop(process)
     start = (songs[0] - frames[0].handed) / 1e6 if frames and songs else None
     gaps, run = [], 0
-    for i, value in enumerate(sound_check.Recording(path).mono + [1]):
+    for i, value in enumerate(sound_check.Recording(path).mono + [1]):  # 1 ends a last gap
         if value == 0:
             run += 1
             continue
@@ -198,14 +198,14 @@ def main():
                 songs = {name: menu_song(server, run_dir, font) if bindable and font else None for name, font in fonts}
                 cpu_server, latency = menu_cpu(run_dir, None)
                 cpu_dummy, _ = menu_cpu(run_dir, "dummy")
-                gaps = dropouts(server, run_dir)
+                dropout = dropouts(server, run_dir)
                 back = restart(server, run_dir)
-                rows.append((label, songs, gaps, back, cpu_server, cpu_dummy, latency))
+                rows.append((label, songs, dropout, back, cpu_server, cpu_dummy, latency))
     finally:
         server.stop()
     print()
     print("sound at a PulseAudio null sink (figures depend on the machine's load)")
-    for label, songs, gaps, back, cpu_server, cpu_dummy, latency in rows:
+    for label, songs, dropout, back, cpu_server, cpu_dummy, latency in rows:
         now = label == "now"
         for name, delays in songs.items():
             if not delays:
@@ -214,7 +214,7 @@ def main():
             median = statistics.median(delays)
             goal = f"  <= 300: {verdict(median <= 300)}" if now else ""
             print(f"  {label:7} menu song after the window, {name}: {median:.0f} ms (runs {', '.join(f'{d:.0f}' for d in delays)}){goal}")
-        gaps, start = gaps
+        gaps, start = dropout
         where = f" (at {', '.join(f'{at:.2f} s for {ms:.0f} ms' for at, ms in gaps)})" if gaps else ""
         print(f"  {label:7} dropouts in 60 s, both cores busy and the disk written: {len(gaps)}{where}"
               + (f"  == 0: {verdict(not gaps)}" if now else ""))
