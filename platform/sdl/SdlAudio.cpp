@@ -92,6 +92,16 @@ SdlAudio::SdlAudio()
     // libpulse lets the client ask for more; a player's own setting wins. Here, on the main
     // thread before any other starts: the environment is no place for a race.
     setenv("PULSE_LATENCY_MSEC", std::to_string(ServerQueueMs).c_str(), 0);
+    // The desktop's volume control lists the stream under the game's name and icon, whichever
+    // driver SDL takes: the hints are SDL's (SDL 2 reads no icon hint; SDL 3 does), the
+    // environment is libpulse's and libpipewire's own. What the player set wins.
+    SDL_SetHint(SDL_HINT_APP_NAME, AppName);
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, AppName);
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, StreamName);
+    SDL_SetHint("SDL_AUDIO_DEVICE_APP_ICON_NAME", IconName);
+    setenv("PULSE_PROP_application.icon_name", IconName, 0);
+    setenv("PIPEWIRE_PROPS", (std::string("{ application.icon_name = ") + IconName + " }").c_str(),
+           0);
 }
 
 bool SdlAudio::Open(AudioMixer& target, int rate) {

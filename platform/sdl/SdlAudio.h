@@ -28,6 +28,11 @@ public:
     // What a PulseAudio server (or PipeWire's pulse server) is asked to keep queued, at most: it
     // keeps about 120 ms of it, so a stall of the machine is no gap either.
     static constexpr int ServerQueueMs = 200;
+    // What the desktop's volume control shows for the game's sound: the name of its window, the
+    // icon its package installs, and what the stream carries.
+    static constexpr const char* AppName = "The Flurber";
+    static constexpr const char* IconName = "flurber";
+    static constexpr const char* StreamName = "Music and sounds";
 
     SdlAudio();
     ~SdlAudio() { Close(); }
