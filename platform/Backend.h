@@ -75,7 +75,9 @@ public:
     // moment of the program.
     virtual bool ClockRunsByItself() { return true; }
 
-    // Starts pulling sound from the mixer; false when there is no audio device.
+    // Starts pulling sound from the mixer; false when the platform has no sound at all. Where no
+    // device opens now, the backend keeps the mixer's time and tries again about once a second,
+    // as it does for a device lost later.
     virtual bool OpenAudio(AudioMixer& mixer, int sampleRate) = 0;
     virtual void CloseAudio() = 0;
     // How many frames the device may hold, rendered but not yet heard.

@@ -435,6 +435,70 @@ TEST_F(MusicTest, ALostDeviceIsTriedOnceASecondAndTheSoundGoesOnWhereItWouldBeWh
     sound->Release();
 }
 
+TEST(MusicStartTest, ADeviceMissingAtStartUpIsTriedOnceASecondAndTheMusicGoesOnWhereItIs) {
+    HeadlessSession session(false, true);
+    HeadlessBackend& backend = session.backend;
+    backend.captureAudio = true;
+    ASSERT_TRUE(session.started);
+    const auto now = [&] { return backend.audio.size() / 2; };
+    const auto runMs = [&](int ms) {
+        for (int t = 0; t < ms; t += 16) {
+            PlatformEvent event;
+            while (backend.PollEvent(event)) {
+            }
+            SetMusicTempo(95);
+            backend.Advance(16000);
+        }
+    };
+    // A sound made while nothing is heard is the game's like any other once a device opens.
+    WaveFormat format{WaveFormatPcm, 1, Rate, Rate * 2, 2, 16, 0};
+    SoundBufferDesc desc{SoundBufferDescSize, 0, Rate / 5, 0, &format, {}};
+    SoundBuffer* sound = nullptr;
+    ASSERT_EQ(SoundOk, soundDevice->CreateSoundBuffer(&desc, &sound));
+    void* part = nullptr;
+    void* second = nullptr;
+    uint32_t length = 0;
+    uint32_t secondLength = 0;
+    ASSERT_EQ(SoundOk, sound->Lock(0, Rate / 5, &part, &length, &second, &secondLength, 0));
+    std::fill_n(static_cast<int16_t*>(part), length / 2, int16_t{8000});
+    ASSERT_EQ(SoundOk, sound->Unlock(part, length, second, secondLength));
+
+    TemporaryFolder folder;
+    const std::string path = folder.PathOf("beats.mid");
+    WriteBytes(path, WoodBlockBeats(480, 64, 120));
+    wchar_t wide[260];
+    ConvertToWide(path.c_str(), wide, 260);
+    LoadMusicSegment(wide);
+    SetMusicTempo(95);
+    PlayMusicSegment();
+    const size_t start = now();
+    runMs(2500);
+    EXPECT_EQ(2, backend.audioOpenTries);  // after 1 and 2 s, none at once
+    EXPECT_EQ(0, PeakOf(backend.audio, start, now()));
+
+    backend.audioAvailable = true;
+    const size_t available = now();
+    runMs(3000);
+    EXPECT_EQ(3, backend.audioOpenTries);
+    EXPECT_FALSE(backend.audioDeviceLost);
+    const Beats after = BeatsOf(backend.audio, available);
+    ASSERT_GE(after.onsets.size(), 3u);
+    // Heard within a second and a beat, on the beat the song kept from its start.
+    EXPECT_LT(after.onsets[0] - available, static_cast<size_t>(Rate * (1 + 60 / 95.0)));
+    for (size_t onset : after.onsets) {
+        const double beats = static_cast<double>(onset - start) / Rate / (60 / 95.0);
+        EXPECT_NEAR(beats, std::round(beats), 0.01) << "beat at " << onset;
+    }
+
+    StopMusic();
+    runMs(500);
+    const size_t played = now();
+    sound->Play(0, 0, 0);
+    runMs(100);
+    EXPECT_GT(PeakOf(backend.audio, played, now()), 8000);
+    sound->Release();
+}
+
 TEST(MusicLoadingTest, InstrumentsLoadBehindTheProgramAndTheSongThenStartsFromItsFirstNote) {
     // On a clock that runs by itself the soundfont loads on a thread of its own.
     HeadlessBackend backend;

@@ -20,6 +20,7 @@ HeadlessBackend::HeadlessBackend()
       desktopHeight(768),
       displayAvailable(true),
       audioAvailable(true),
+      audioTriedFromStart(false),
       keyboardFocused(true),
       keepImages(false),
       captureAudio(false),
@@ -260,10 +261,14 @@ void HeadlessBackend::SleepSlice() {
 }
 
 bool HeadlessBackend::OpenAudio(AudioMixer& newMixer, int rate) {
-    if (!audioAvailable) return false;
+    if (!audioAvailable && !audioTriedFromStart) return false;
     mixer = &newMixer;
     sampleRate = rate;
     framesRendered = microseconds * static_cast<uint64_t>(sampleRate) / 1000000;
+    if (!audioAvailable) {
+        audioDeviceLost = true;
+        audioReopener.NotOpened(Milliseconds());
+    }
     return true;
 }
 

@@ -102,7 +102,10 @@ public:
     int desktopWidth;
     int desktopHeight;
     bool displayAvailable;
-    bool audioAvailable;
+    bool audioAvailable;  // a device opens, at start-up or at a try
+    // With no device at start-up, the program is tried again as the real platform does; else (the
+    // tests that do not listen) the platform has no sound at all.
+    bool audioTriedFromStart;
     bool keyboardFocused;
     bool keepImages;    // keep every shown picture in shownImages
     bool captureAudio;  // keep the rendered sound in audio

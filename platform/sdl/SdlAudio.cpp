@@ -106,17 +106,26 @@ SdlAudio::SdlAudio()
 
 bool SdlAudio::Open(AudioMixer& target, int rate) {
     sampleRate = rate;
+    mixer = &target;
     auto* newFeed = new AudioFeed(&target, SDL_GetTicks());
     device = StartAudioSubsystem() ? OpenDefault(newFeed) : 0;
     if (device == 0) {
         delete newFeed;
+        // A sound server that comes later (a login that starts the game while PipeWire is still
+        // coming up) is tried as a lost device is.
         std::fprintf(stderr,
                      "The Flurber: no sound server or sound card found; the game plays in "
                      "silence\n");
-        return false;
+        reopener.NotOpened(SDL_GetTicks());
+        return true;
     }
     feed = newFeed;
-    mixer = &target;
+    DriverStarted();
+    SDL_PauseAudioDevice(device, 0);
+    return true;
+}
+
+void SdlAudio::DriverStarted() {
     const char* name = SDL_GetCurrentAudioDriver();
     driver = name != nullptr ? name : "";
     driverRunning = true;
@@ -124,8 +133,6 @@ bool SdlAudio::Open(AudioMixer& target, int rate) {
     SDL_version linked;
     SDL_GetVersion(&linked);
     sharedServerConnection = linked.major > 2 || (linked.major == 2 && linked.minor >= 28);
-    SDL_PauseAudioDevice(device, 0);
-    return true;
 }
 
 SDL_AudioDeviceID SdlAudio::OpenDefault(AudioFeed* target) const {
@@ -146,6 +153,13 @@ bool SdlAudio::DriverReady() {
     // again. A server started again makes its socket anew. SDL 2.26 connects anew for each device
     // and is left alone: starting its driver while a server has no output crashes it. On this
     // thread: SDL 3's event loop works on the audio driver's state too.
+    if (driver.empty()) {
+        // No device has opened yet: SDL chooses its driver anew at every try (SDL_AUDIODRIVER
+        // first, when the player set it), so that a server that came meanwhile is found.
+        SDL_AudioQuit();
+        driverRunning = SDL_AudioInit(nullptr) == 0;
+        return driverRunning;
+    }
     const uint64_t server = ServerIdentity(driver);
     if (driverRunning && !(sharedServerConnection && server != 0 && server != driverServer)) {
         return true;
@@ -230,6 +244,7 @@ void SdlAudio::TakeOpened(uint32_t now) {
     openedDevice = 0;
     openedFeed = nullptr;
     feed->lastCall.store(now, std::memory_order_relaxed);
+    if (driver.empty()) DriverStarted();
     reopener.Reopened();
     SDL_PauseAudioDevice(device, 0);
 }

@@ -39,7 +39,7 @@ public:
     SdlAudio(const SdlAudio&) = delete;
     SdlAudio& operator=(const SdlAudio&) = delete;
 
-    // False when there is no audio device; the game then plays in silence.
+    // Where no device opens, says so and tries again about once a second.
     bool Open(AudioMixer& mixer, int sampleRate);
     void Close();
     void Lock();
@@ -55,10 +55,10 @@ public:
     int bufferFrames;  // asked of every device opened
     SDL_AudioDeviceID device;
     AudioFeed* feed;
-    AudioMixer* mixer;  // null when the sound never had a device
+    AudioMixer* mixer;
     int sampleRate;
     bool removed;
-    std::string driver;  // SDL's audio driver the game started with
+    std::string driver;  // SDL's audio driver of the first device opened; empty until one is
     bool driverRunning;
     uint64_t driverServer;        // the sound server the driver connected to when it started
     bool sharedServerConnection;  // the driver keeps one connection to its server (SDL >= 2.28)
@@ -74,6 +74,8 @@ public:
 private:
     // A paused device on the default output, or 0.
     SDL_AudioDeviceID OpenDefault(AudioFeed* target) const;
+    // Notes which driver SDL took for the first device.
+    void DriverStarted();
     // Starts the driver again when its server did; false while it can't be started.
     bool DriverReady();
     void LetGo(uint32_t now);

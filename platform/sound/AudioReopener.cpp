@@ -18,6 +18,11 @@ void AudioReopener::Lost(uint32_t now) {
     tries = 0;
 }
 
+void AudioReopener::NotOpened(uint32_t now) {
+    Lost(now);
+    lastTry = now;
+}
+
 bool AudioReopener::TryDue(uint32_t now) {
     if (!lost || now - lastTry < RetryMs) return false;
     lastTry = now;

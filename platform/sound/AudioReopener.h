@@ -18,6 +18,8 @@ public:
 
     // The device is gone as of now; the first try is due at once.
     void Lost(uint32_t now);
+    // No device opened at start-up, now: the first try is due a second later.
+    void NotOpened(uint32_t now);
     // True when a new try to open is due; it then counts as made.
     bool TryDue(uint32_t now);
     void Reopened();

@@ -12,7 +12,8 @@ public:
     SoundDevice(const SoundDevice&) = delete;
     SoundDevice& operator=(const SoundDevice&) = delete;
 
-    // Opens the backend's audio device; false (and silence) when there is none.
+    // Opens the backend's audio device; false (and silence) on a platform without sound. Where no
+    // device opens yet, the mixer plays into nothing until one does.
     bool Open();
     // Fades every sound and the music out over a few milliseconds and waits until the fade has
     // been heard, so that closing cuts nothing audible.
@@ -28,5 +29,5 @@ public:
     static int32_t CheckBufferDesc(const SoundBufferDesc* desc);
 
     AudioMixer mixer;
-    bool opened;
+    bool opened;  // the backend pulls the mixer, through a device or, until one opens, into nothing
 };

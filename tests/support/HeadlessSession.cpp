@@ -34,9 +34,10 @@ WorkingDirectory::~WorkingDirectory() {
     }
 }
 
-HeadlessSession::HeadlessSession(bool withAudio)
+HeadlessSession::HeadlessSession(bool withAudio, bool audioTriedFromStart)
     : started(false), previousDirectory(CurrentDirectory()) {
     backend.audioAvailable = withAudio;
+    backend.audioTriedFromStart = audioTriedFromStart;
     activeBackend = &backend;
     ResetShellValues();
     ResetSystemState();
