@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
-# The game's sound as a real sound server plays it: a PulseAudio daemon of the test's own with a
-# null sink, whose monitor is recorded, and the game left to choose its audio driver. Heard: the
-# menu song; Start's banner sound with room 1's song; Space's "room clean" sound, then room 2's
-# song; in room 2 the server killed and started again, then the sink unloaded and another loaded,
-# each time the game's stream back within 2 s and the song heard as soon as the new sink serves;
-# Escape and the menu song again; Quit fades it out. The game prints nothing. sound_check.py
+# The game's sound as a real sound server plays it: a server of the test's own with a null sink,
+# whose monitor is recorded, and the game left to choose its audio driver; PulseAudio, or PipeWire
+# with E2E_SOUND_SESSION=pipewire (sound_session.bash). The game starts before the server, which
+# comes a moment later: its stream there within 2 s, under the game's name and icon, and the menu
+# song heard as soon as the sink serves. Heard: the menu song; Start's banner sound with room 1's
+# song; Space's "room clean" sound, then room 2's song; in room 2 the server killed and started
+# again, then the sink unloaded and another loaded, each time the game's stream back within 2 s and
+# the song heard as soon as the new sink serves; Escape and the menu song again; Quit fades it out.
+# The game prints nothing but its one line about the missing server. sound_check.py
 # tells the sounds apart, the songs against offline renders by flurber_mixrender (its path in
 # FLURBER_MIXRENDER). Each step waits until the recording holds what the check will read of the
 # step before. Arguments: <path-to-flurber> <run-dir>
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash" "$@"
-
-for tool in pulseaudio pactl parec; do
-    command -v "$tool" >/dev/null || fail "missing tool: $tool"
-done
+source "$(dirname "${BASH_SOURCE[0]}")/sound_session.bash"
 # Debian's own Python, which has numpy (python3-numpy), whatever else is first on the PATH.
 PYTHON=/usr/bin/python3
 [ -x "$PYTHON" ] || PYTHON=python3
@@ -23,25 +23,12 @@ CHECK="$PYTHON $(dirname "${BASH_SOURCE[0]}")/sound_check.py"
 SOUNDFONT=/usr/share/sounds/sf2/default-GM.sf2
 [ -e "$SOUNDFONT" ] || SOUNDFONT=/usr/share/sounds/sf2/TimGM6mb.sf2
 
-# A server with no trace of the machine's own: its folders are the test's.
-export HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/run PULSE_RUNTIME_PATH=$WORK/run/pulse \
-    PULSE_STATE_PATH=$WORK/pulse-state
-mkdir -p "$HOME" "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
-chmod 700 "$XDG_RUNTIME_DIR"
-cat >"$WORK/server.pa" <<'EOF'
-load-module module-native-protocol-unix
-load-module module-null-sink sink_name=speaker rate=48000 channels=2 format=s16le
-set-default-sink speaker
-EOF
 RECORDER_PID=
 RECORDINGS=0
 
-server_pid() { cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null; }
-
 stop_sound() {
     stop_pid "$RECORDER_PID"
-    local pid
-    pid=$(server_pid) && kill -9 "$pid" 2>/dev/null || true
+    session_stop
 }
 trap 'status=$?; stop_sound; set +e; (exit $status); cleanup' EXIT
 
@@ -57,14 +44,6 @@ heard_for() {
     wait_for "$2" $CHECK heard "$WORK/rec-$RECORDINGS" "$LAST_MARK" "$1"
 }
 
-start_server() {
-    pulseaudio --daemonize=yes -n -F "$WORK/server.pa" --exit-idle-time=-1 \
-        --log-target="file:$WORK/pulse-$RECORDINGS.log" 2>/dev/null || fail "pulseaudio did not start"
-    wait_for 10 pactl info || fail "the sound server does not answer"
-}
-
-game_stream() { [ -n "$(pactl list short sink-inputs 2>/dev/null)" ]; }
-
 # Records the monitor of sink $1 into the next rec-N, until the server or the sink goes.
 record() {
     RECORDINGS=$((RECORDINGS + 1))
@@ -72,12 +51,18 @@ record() {
     RECORDER_PID=$!
 }
 
-start_server
-record speaker
 start_display
+note "the game started before the sound server ($E2E_SOUND_SESSION)"
 E2E_SOUND_SERVER=1 start_game
 mark launched
-heard_for 1 15 || fail "the menu song was not heard"
+session_start speaker
+mark late-ready
+record speaker
+wait_for 5 stream_on speaker || fail "the game did not find the server that came after it"
+mark late-stream
+stream_named || fail "the game's stream is not named: $(pactl list sink-inputs | grep application)"
+wait_for 15 $CHECK heard-again "$WORK/rec-$RECORDINGS" "$LAST_MARK" ||
+    fail "the menu song was not heard long enough on the server that came after the game"
 mark menu
 heard_for 3 15 || fail "the menu song stopped"
 
@@ -92,29 +77,27 @@ heard_for 6.5 20 || fail "nothing heard for 6.5 s after Space"
 
 note "the sound server killed and started again"
 mark kill
-kill -9 "$(server_pid)"
-# Until something reaps it, the dead server would count as running.
-rm -f "$PULSE_RUNTIME_PATH/pid"
+session_kill
 wait "$RECORDER_PID" 2>/dev/null || true
 sleep 1  # the game a second without a server
-start_server
+session_start speaker
 mark server-ready
 record speaker
-wait_for 5 game_stream || fail "the game did not come back to the new server"
+wait_for 5 stream_on speaker || fail "the game did not come back to the new server"
 mark server-stream
 wait_for 15 $CHECK heard-again "$WORK/rec-$RECORDINGS" "$LAST_MARK" ||
     fail "the song was not heard again long enough on the new server within 15 s"
 
 note "the sink unloaded and another loaded"
 mark unload
-pactl unload-module module-null-sink
-wait "$RECORDER_PID" 2>/dev/null || true
-sleep 1  # the game a second without a sink
-pactl load-module module-null-sink sink_name=headset rate=48000 channels=2 format=s16le >/dev/null
-pactl set-default-sink headset
+sinks_unload
+# Its source is moved to the server's own null sink: the recording of the unloaded sink ends here.
+stop_pid "$RECORDER_PID"
+sleep 1  # the game a second without a sink of the test's
+sink_load headset
 mark sink-ready
 record headset
-wait_for 5 game_stream || fail "the game did not come back to the new sink"
+wait_for 5 stream_on headset || fail "the game did not come back to the new sink"
 mark sink-stream
 wait_for 15 $CHECK heard-again "$WORK/rec-$RECORDINGS" "$LAST_MARK" ||
     fail "the song was not heard again long enough on the new sink within 15 s"
@@ -131,7 +114,10 @@ wait_game_exit 20
 stop_pid "$RECORDER_PID"
 RECORDER_PID=
 
-if grep -v '^-- ' "$WORK/flurber.log" | grep -q .; then
+no_server="The Flurber: no sound server or sound card found; the game plays in silence"
+[ "$(grep -cxF "$no_server" "$WORK/flurber.log")" = 1 ] ||
+    fail "the game did not say once that it found no sound server: $(head -c 300 "$WORK/flurber.log")"
+if grep -v '^-- ' "$WORK/flurber.log" | grep -vxF "$no_server" | grep -q .; then
     fail "the game printed: $(head -c 300 "$WORK/flurber.log")"
 fi
 $CHECK check "$WORK" "$RUN_DIR/Sounds" "$FLURBER_MIXRENDER" "$RUN_DIR" "$SOUNDFONT" || fail "the recording does not hold what the game played"
