@@ -27,7 +27,7 @@ while [ $# -gt 0 ]; do
 done
 if ! command -v debootstrap >/dev/null; then
     echo "Installing: debootstrap"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq debootstrap >/dev/null
 fi
 repo=$FLURBER_ROOT
 base=${FLURBER_CHROOTS:-/work/chroots}
