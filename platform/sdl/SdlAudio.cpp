@@ -102,6 +102,17 @@ SdlAudio::SdlAudio()
     setenv("PULSE_PROP_application.icon_name", IconName, 0);
     setenv("PIPEWIRE_PROPS", (std::string("{ application.icon_name = ") + IconName + " }").c_str(),
            0);
+    // SDL 3 (under sdl2-compat, whose releases are numbered from 2.32.50 on) takes its own PipeWire
+    // driver first, which keeps only PipeWire's quantum queued: beside a busy machine the songs had
+    // gaps there. Through PipeWire's pulse server, the way SDL 2 goes, the 200 ms asked for are
+    // kept. A driver the player chose wins.
+    SDL_version linked;
+    SDL_GetVersion(&linked);
+    const bool sdl3Underneath = linked.major == 2 && linked.minor == 32 && linked.patch >= 50;
+    if (sdl3Underneath && std::getenv("SDL_AUDIODRIVER") == nullptr &&
+        std::getenv("SDL_AUDIO_DRIVER") == nullptr) {
+        SDL_SetHint("SDL_AUDIO_DRIVER", "pulseaudio,pipewire,alsa,jack,sndio,oss");
+    }
 }
 
 bool SdlAudio::Open(AudioMixer& target, int rate) {
