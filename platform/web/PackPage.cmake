@@ -44,8 +44,11 @@ configure_file(${FLUIDSYNTH_JS} ${PAGE_DIR}/${fluidSynthName} COPYONLY)
 # What the page ships under other licences than the game's, each beside it.
 file(MAKE_DIRECTORY ${PAGE_DIR}/licences)
 get_filename_component(fluidSynthDir ${FLUIDSYNTH_JS} DIRECTORY)
-file(GLOB fluidSynthLicence ${fluidSynthDir}/LICENSE.fluidsynth.txt ${fluidSynthDir}/../LICENSE*)
-list(GET fluidSynthLicence 0 fluidSynthLicence)
+# js-synthesizer's externals/ holds it beside the module.
+set(fluidSynthLicence ${fluidSynthDir}/LICENSE.fluidsynth.txt)
+if(NOT EXISTS ${fluidSynthLicence})
+  message(FATAL_ERROR "FluidSynth's licence is missing: ${fluidSynthLicence}")
+endif()
 configure_file(${fluidSynthLicence} ${PAGE_DIR}/licences/FluidSynth-LGPL-2.1.txt COPYONLY)
 foreach(pair "timgm6mb-soundfont|TimGM6mb-soundfont.txt" "fonts-dejavu-core|DejaVu-fonts.txt")
   string(REPLACE "|" ";" fields "${pair}")

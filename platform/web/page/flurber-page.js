@@ -509,6 +509,8 @@
         get message() { return test.message; },
         get fullscreen() { return !!document.fullscreenElement; },
         get scale() { return test.scale; },
+        // The game's module ready to start or running (its FS, for a test to change a file).
+        get module() { return game; },
         // performance.now() of each flipped frame as it went out, from frame `from` on.
         frameTimes: function (from) {
             var out = [];
