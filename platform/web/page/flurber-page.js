@@ -489,7 +489,13 @@
         if (document.fullscreenElement) {
             document.exitFullscreen().catch(function () {});
         } else if (stage.requestFullscreen) {
-            stage.requestFullscreen().catch(function () {});
+            stage.requestFullscreen().then(function () {
+                // Escape is one of the game's keys: where the browser lets the page have it, a
+                // long press of it leaves full screen instead.
+                if (navigator.keyboard && navigator.keyboard.lock) {
+                    navigator.keyboard.lock(['Escape']).catch(function () {});
+                }
+            }, function () {});
         }
     }
 
