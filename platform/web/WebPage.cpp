@@ -14,8 +14,6 @@ EM_JS(void, PutRowsInPage, (const uint32_t* rgba, int width, int first, int end)
 
 EM_JS(void, FramePresentedInPage, (double moment), { Module.page.framePresented(moment); });
 
-EM_JS(void, ToggleFullscreenInPage, (), { Module.page.toggleFullscreen(); });
-
 EM_ASYNC_JS(void, ShowMessageInPage, (const char* caption, const char* text),
             { await Module.page.showMessage(UTF8ToString(caption), UTF8ToString(text)); });
 
@@ -43,10 +41,6 @@ void PutRows(const uint32_t* rgba, int width, int first, int end) {
 
 void FramePresented(double moment) {
     FramePresentedInPage(moment);
-}
-
-void ToggleFullscreen() {
-    ToggleFullscreenInPage();
 }
 
 void ShowMessage(const char* caption, const char* text) {

@@ -15,8 +15,6 @@ void StartPicture(int width, int height);
 void PutRows(const uint32_t* rgba, int width, int first, int end);
 // A flipped frame went out on the refresh at this moment.
 void FramePresented(double moment);
-// Full screen on or off (the Fullscreen API), as the page's own button does.
-void ToggleFullscreen();
 // Shows an information box in the page and waits until the player closes it.
 void ShowMessage(const char* caption, const char* text);
 // The program has ended with this code: the page says so.

@@ -64,7 +64,8 @@ PictureArea WebVideo::PictureInWindow() const {
 }
 
 void WebVideo::ToggleFullscreen() {
-    WebPage::ToggleFullscreen();
+    // The page has switched already, in the key's own handler: browsers allow full screen only
+    // from there (Firefox strictly).
 }
 
 void WebVideo::CloseMainWindow() {

@@ -83,8 +83,6 @@
             ++test.frames;
         },
 
-        toggleFullscreen: ToggleFullscreen,
-
         showMessage: function (caption, text) {
             return new Promise(function (resolve) {
                 messageCaption.textContent = caption;
@@ -650,9 +648,11 @@
         window.addEventListener('resize', Layout);
         window.addEventListener('keydown', function (event) {
             if (message.hidden) {
-                if (test.state === 'running' && KeysKeptFromBrowser[event.key]) {
-                    event.preventDefault();
-                }
+                if (test.state !== 'running') return;
+                if (KeysKeptFromBrowser[event.key]) event.preventDefault();
+                // In the key's own handler: Firefox allows full screen nowhere else. The game
+                // sees the chord too, and keeps its Return from the room.
+                if (event.key === 'Enter' && event.altKey && !event.repeat) ToggleFullscreen();
                 return;
             }
             // The message box has the keyboard: Return, Space and Escape close it.
