@@ -35,6 +35,7 @@
         state: 'loading',
         frames: 0,
         frameTimes: new Float64Array(FrameTimesKept),
+        presentTimes: new Float64Array(FrameTimesKept),
         frameWork: new Float64Array(FrameTimesKept),
         startedAt: 0,
         firstFrameAt: 0,
@@ -79,7 +80,8 @@
         framePresented: function (moment) {
             var now = performance.now();
             if (test.frames === 0) test.firstFrameAt = now;
-            test.frameTimes[test.frames % FrameTimesKept] = now;
+            test.frameTimes[test.frames % FrameTimesKept] = moment;
+            test.presentTimes[test.frames % FrameTimesKept] = now;
             ++test.frames;
         },
 
@@ -411,11 +413,11 @@
                 return;
             }
             event.preventDefault();
-            cover.removeEventListener('click', Go);
+            stage.removeEventListener('click', Go);
             window.removeEventListener('keydown', Go, true);
             Play();
         }
-        cover.addEventListener('click', Go);
+        stage.addEventListener('click', Go);
         window.addEventListener('keydown', Go, true);
     }
 
@@ -515,21 +517,18 @@
         get scale() { return test.scale; },
         // The game's module ready to start or running (its FS, for a test to change a file).
         get module() { return game; },
-        // performance.now() of each flipped frame as it went out, from frame `from` on.
+        // The display refresh each flipped frame went out on (requestAnimationFrame's timestamp),
+        // from frame `from` on.
         frameTimes: function (from) {
-            var out = [];
-            for (var i = Math.max(from || 0, test.frames - FrameTimesKept); i < test.frames; ++i) {
-                out.push(test.frameTimes[i % FrameTimesKept]);
-            }
-            return out;
+            return Kept(test.frameTimes, from);
+        },
+        // performance.now() as each flipped frame was put on the canvas.
+        presentTimes: function (from) {
+            return Kept(test.presentTimes, from);
         },
         // The main thread's milliseconds from each refresh the game woke on to its next wait.
         frameWork: function (from) {
-            var out = [];
-            for (var i = Math.max(from || 0, test.frames - FrameTimesKept); i < test.frames; ++i) {
-                out.push(test.frameWork[i % FrameTimesKept]);
-            }
-            return out;
+            return Kept(test.frameWork, from);
         },
         // The canvas's pixels as 0xRRGGBB numbers, row by row.
         readCanvas: function () {
@@ -544,6 +543,14 @@
         closeMessage: function () { if (closeMessage) closeMessage(); },
         audio: AudioTap()
     };
+
+    function Kept(ring, from) {
+        var out = [];
+        for (var i = Math.max(from || 0, test.frames - FrameTimesKept); i < test.frames; ++i) {
+            out.push(ring[i % FrameTimesKept]);
+        }
+        return out;
+    }
 
     // What the page plays, recorded where SDL's node hands it to the browser's output.
     function AudioTap() {
