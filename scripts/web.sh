@@ -104,6 +104,8 @@ build_deps() {
         -DSDL_THREADS=OFF -DSDL_PTHREADS=OFF
     build_dep freetype "$(unpack_source freetype)" -DBUILD_SHARED_LIBS=OFF -DFT_DISABLE_ZLIB=ON \
         -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
+    # FreeType's licence asks for its notice beside the program; SDL's install their own.
+    install -D -m 644 "$(unpack_source freetype)/docs/FTL.TXT" "$prefix/share/licenses/freetype/FTL.TXT"
     build_dep sdl2_ttf "$(unpack_source libsdl2-ttf)" -DBUILD_SHARED_LIBS=OFF -DSDL2TTF_VENDORED=OFF \
         -DSDL2TTF_HARFBUZZ=OFF -DSDL2TTF_SAMPLES=OFF -DSDL2_DIR="$prefix/lib/cmake/SDL2" \
         -Dfreetype_DIR="$prefix/lib/cmake/freetype"
