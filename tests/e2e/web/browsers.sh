@@ -47,7 +47,7 @@ serve() {
 play_page() {
     local browser=$1
     mkdir -p "$WORK/$browser"
-    node "$HERE/page_test.js" --browser "$browser" --url "$URL" --menu "$WORK/menu-800.ppm" \
+    node "$HERE/page_test.js" --browser "$browser" --url "$URL" --page "$PAGE" --menu "$WORK/menu-800.ppm" \
         --room2 "$WORK/room2.ppm" --work "$WORK/$browser" || fail "$browser: the page failed"
     $CHECK page "$WORK/$browser" "$RUN_DIR/Sounds" ||
         fail "$browser: the page's recording does not hold what the game played"

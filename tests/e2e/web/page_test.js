@@ -5,8 +5,10 @@
 // 5 s of play at 60 frames a second; Space clears the room and room 2 comes; Escape goes back to
 // the menu; Quit leaves a page that says so, and "Play again" starts the menu once more.
 // The sound the page played is recorded inside the page and written out for sound_check.py.
-// Usage: node page_test.js --browser chromium|firefox --url URL --menu MENU.ppm --room2 ROOM.ppm
-//        --work DIR
+// In Chromium, first: the page opened from the disk says that it needs a web server, and a failed
+// download is named, with a button that tries again.
+// Usage: node page_test.js --browser chromium|firefox --url URL --page PAGE_DIR --menu MENU.ppm
+//        --room2 ROOM.ppm --work DIR
 'use strict';
 
 const fs = require('fs');
@@ -23,7 +25,7 @@ function options() {
     const out = {};
     const argv = process.argv.slice(2);
     for (let i = 0; i + 1 < argv.length; i += 2) out[argv[i].replace(/^--/, '')] = argv[i + 1];
-    for (const name of ['browser', 'url', 'menu', 'room2', 'work']) {
+    for (const name of ['browser', 'url', 'page', 'menu', 'room2', 'work']) {
         if (!out[name]) throw new Error(`missing --${name}`);
     }
     return out;
@@ -216,8 +218,29 @@ async function main() {
     };
 
     try {
+        if (opts.browser === 'chromium') {
+            note('the page opened from the disk says it needs a web server');
+            await page.goto(`file://${path.resolve(opts.page, 'index.html')}`);
+            await waitFor('a problem told', 20, () => window.flurber && window.flurber.state === 'error');
+            const problem = await evaluate(() => window.flurber.problem);
+            check(/web server/.test(problem), `from the disk: "${problem}"`);
+
+            note('a download that fails is named, with a way to try again');
+            await page.route('**/assets.tar.gz', (route) => route.abort());
+            await page.goto(opts.url);
+            await waitFor('a problem told', 60, () => window.flurber.state === 'error');
+            const failed = await evaluate(() => ({
+                problem: window.flurber.problem,
+                button: document.querySelector('#notice-actions button').textContent,
+            }));
+            check(/assets\.tar\.gz/.test(failed.problem) && /try again/i.test(failed.button),
+                `"${failed.problem}" with "${failed.button}"`);
+            await page.unroute('**/assets.tar.gz');
+            await evaluate(() => document.querySelector('#notice-actions button').click());
+        } else {
+            await page.goto(opts.url);
+        }
         note(`${opts.browser}: the page loads`);
-        await page.goto(opts.url);
         await waitFor('the page ready to play', 120, () => window.flurber && window.flurber.state === 'ready');
         const cover = await evaluate(() => ({
             text: document.getElementById('notice-text').textContent,
