@@ -2,15 +2,22 @@
 # Builds The Flurber and runs every test: the suite and the real game in a virtual display, then the
 # suite again under AddressSanitizer and UndefinedBehaviorSanitizer, the tests with a real audio
 # thread under ThreadSanitizer, then the fuzzers for a short while.
-# The end-to-end tests include the Debian package, built, unpacked and checked without installing it.
+# The end-to-end tests include the Debian package, built, unpacked and checked without installing it,
+# and the browser build's page (scripts/web.sh) played in Chromium and Firefox ESR.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+# shellcheck disable=SC2046  # npm only where the machine's node came without one
 flurber_install xvfb openbox xdotool wmctrl x11-utils imagemagick clang libclang-rt-dev \
-    dpkg-dev file lintian desktop-file-utils appstream ffmpeg fluid-soundfont-gm
+    dpkg-dev file lintian desktop-file-utils appstream ffmpeg fluid-soundfont-gm \
+    emscripten chromium firefox-esr $(command -v npm >/dev/null || echo npm)
 jobs=$(nproc)
 
 echo "== build"
-cmake -S "$FLURBER_ROOT" -B "$FLURBER_ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$FLURBER_ROOT" -B "$FLURBER_ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DFLURBER_WEB_PAGE="$FLURBER_ROOT/build-web/page" >/dev/null
 cmake --build "$FLURBER_ROOT/build" -j "$jobs"
+echo "== the page for the browser, with the asset pack of that build"
+FLURBER_WEB_ASSETS="$FLURBER_ROOT/build/run" bash "$FLURBER_ROOT/scripts/web.sh"
+(cd "$FLURBER_ROOT/tests/e2e/web" && npm ci --silent)
 echo "== tests"
 (cd "$FLURBER_ROOT/build" && ctest --output-on-failure)
 
