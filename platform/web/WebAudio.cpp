@@ -49,5 +49,8 @@ void WebAudio::Unlock() {
 }
 
 uint32_t WebAudio::QueuedFrames() const {
-    return device != 0 ? 2 * BufferFrames : 0;
+    // The node keeps a buffer ahead of the one it plays, and the browser's output some more:
+    // closing the device drops them at once (SDL closes the AudioContext too), so a fade must
+    // have passed through all of them. Two buffers cut the end of the song in some quits.
+    return device != 0 ? 3 * BufferFrames : 0;
 }

@@ -24,7 +24,7 @@ public:
     void Close();
     void Lock();
     void Unlock();
-    // The frames rendered but not yet heard, at most: the buffer being played and the next.
+    // The frames rendered but not yet heard, at most.
     uint32_t QueuedFrames() const;
 
     SDL_AudioDeviceID device;
