@@ -21,11 +21,19 @@ file(COPY ${FONT} DESTINATION ${STAGING_DIR}${fontDir})
 file(GLOB_RECURSE packed RELATIVE ${STAGING_DIR} ${STAGING_DIR}/*)
 list(SORT packed)
 execute_process(
-  COMMAND ${CMAKE_COMMAND} -E tar czf ${PAGE_DIR}/assets.tar.gz --format=gnutar ${packed}
+  COMMAND ${CMAKE_COMMAND} -E tar cf ${STAGING_DIR}/assets.tar --format=gnutar ${packed}
   WORKING_DIRECTORY ${STAGING_DIR}
   RESULT_VARIABLE packResult)
 if(NOT packResult EQUAL 0)
   message(FATAL_ERROR "Could not pack the assets")
+endif()
+# At gzip's best, without a time stamp: the same pack makes the same file.
+execute_process(
+  COMMAND gzip -9 -n -c ${STAGING_DIR}/assets.tar
+  OUTPUT_FILE ${PAGE_DIR}/assets.tar.gz
+  RESULT_VARIABLE gzipResult)
+if(NOT gzipResult EQUAL 0)
+  message(FATAL_ERROR "Could not compress the assets")
 endif()
 
 get_filename_component(soundFontName ${SOUNDFONT} NAME)
