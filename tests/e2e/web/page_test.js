@@ -352,6 +352,7 @@ async function main() {
         await saveRecording();
 
         note('Play again');
+        await mark('again');
         await evaluate(() => document.querySelector('#notice-actions button').click());
         await waitFor('the menu after Play again', 20, () => window.flurber.state === 'menu');
         check(true, 'Play again starts the menu');
