@@ -16,6 +16,9 @@
                                      SOUNDS and the songs as MIXRENDER renders them offline from
                                      RUN_DIR with SOUNDFONT; prints what it finds, exits 1 on a
                                      failed check
+  sound_check.py page WORK SOUNDS MIXRENDER RUN_DIR SOUNDFONT
+                                     the same for the browser's page, whose recording is one run
+                                     with no server going away: room 2's song lasts until Escape
 
 A song is told by where its course in octave bands (10 ms steps) best matches an offline render of
 each song the game may be playing, over the whole of each song: a section of one song that sounds
@@ -282,7 +285,7 @@ def render_songs(mixrender, run_dir, soundfont, folder):
             for screen, song, _ in SONGS}
 
 
-def check(work, sounds, mixrender, run_dir, soundfont):
+def check(work, sounds, mixrender, run_dir, soundfont, servers=True):
     events = {}
     with open(os.path.join(work, "events")) as f:
         for line in f:
@@ -362,12 +365,12 @@ def check(work, sounds, mixrender, run_dir, soundfont):
     song("room 1", "room 1", e["start"] + 3, e["space"])
     # The other outcome of a room would sound "you lose".
     sound("Space", "room_clean.wav", e["space"], e["space"] + 3, rivals=["you_lose.wav"])
-    song("room 2", "room 2", e["space"] + 3.5, e["kill"])
+    song("room 2", "room 2", e["space"] + 3.5, e["kill"] if servers else e["escape"])
     song("menu after Escape", "menu", e["escape"] + 0.8, e["quit"])
     # A new null sink serves only a second or two after it is made, whoever plays to it: the game
     # has to be back by then (its stream on the server), and heard as soon as the sink serves.
     for what, ready, stream in (("a new server", "server-ready", "server-stream"),
-                                ("a new sink", "sink-ready", "sink-stream")):
+                                ("a new sink", "sink-ready", "sink-stream")) if servers else ():
         expect(e[stream] - e[ready] <= 2.0,
                f"{what}: the game's stream there {e[stream] - e[ready]:.2f} s after it was ready")
         r = next(r for r in recordings if r.marks and r.marks[0][1] > e[ready])
@@ -380,10 +383,11 @@ def check(work, sounds, mixrender, run_dir, soundfont):
         if back is not None:
             song(f"{what}, heard again", "room 2", back + HEARD_AGAIN[0], back + HEARD_AGAIN[1], r)
     # Quitting fades the music out over 20 ms: the last 2.5 ms heard are far quieter than the
-    # music 40 ms before.
+    # music 40 ms before. A game started again after the quit ("again") is not listened to.
     r = covering(e["quit"])
     quit_at = r.frame_at(e["quit"])
-    heard_frames = [i for i in range(quit_at, len(r.mono)) if r.mono[i] != 0]
+    until = r.frame_at(e["again"]) if "again" in e else len(r.mono)
+    heard_frames = [i for i in range(quit_at, until) if r.mono[i] != 0]
     if heard_frames:
         end = heard_frames[-1] + 1
         tail = max(abs(v) for v in r.mono[end - 120:end])
@@ -408,7 +412,7 @@ if __name__ == "__main__":
     elif len(sys.argv) == 4 and sys.argv[1] == "heard-again":
         # heard-again OUT SINCE: the whole span that tells the song after a restart is recorded
         sys.exit(0 if heard(sys.argv[2], float(sys.argv[3]), HEARD_AGAIN[1]) else 1)
-    elif len(sys.argv) == 7 and sys.argv[1] == "check":
-        sys.exit(check(*sys.argv[2:]))
+    elif len(sys.argv) == 7 and sys.argv[1] in ("check", "page"):
+        sys.exit(check(*sys.argv[2:], servers=sys.argv[1] == "check"))
     else:
         sys.exit(__doc__)
