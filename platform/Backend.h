@@ -74,6 +74,8 @@ public:
     // done at once rather than on a thread of its own, so that its end always falls on the same
     // moment of the program.
     virtual bool ClockRunsByItself() { return true; }
+    // False where the program has one thread only (the browser's): slow work is then done at once.
+    virtual bool HasThreads() { return true; }
 
     // Starts pulling sound from the mixer; false when the platform has no sound at all. Where no
     // device opens now, the backend keeps the mixer's time and tries again about once a second,

@@ -16,9 +16,14 @@
 #                     its sink recorded: the menu song after the window with either soundfont,
 #                     gaps under load, the return after a server restart, CPU, the server's latency
 #   valgrind          benchmarks.py valgrind: memcheck on the scripted whole game
+#   the browser       web.js: the page (scripts/web.sh, into build-web/) in headless Chromium:
+#                     the size of its files, click to the menu's first frame and song, frames a
+#                     second and frame intervals on the menu and in play, the main thread's time
+#                     per frame, gaps in 60 s of the menu song and when a room starts
 #   fuzz              only with --fuzz RUNS: fuzz.py, each libFuzzer target for RUNS executions
-# Usage: bash scripts/bench.sh [--quick] [--fuzz RUNS] [--real] [--before RUN_DIR] [--soak]
-#   --quick leaves out memory and valgrind (the slow parts); --real measures the real binary only.
+# Usage: bash scripts/bench.sh [--quick] [--fuzz RUNS] [--real] [--before RUN_DIR] [--soak] [--web]
+#   --quick leaves out memory and valgrind (the slow parts); --real measures the real binary only;
+#   --web the browser's page only.
 #   --before measures the real binary of another build (its run folder) in the same run, for
 #   figures before and after a change. Run it as root (the soundfont is swapped in a mount
 #   namespace of the game's own) on an otherwise idle machine; the figures of a busy one say little.
@@ -33,6 +38,7 @@ flurber_install xvfb openbox xdotool wmctrl x11-utils valgrind time python3 libx
 
 quick=0
 soak=0
+web_only=0
 real_only=0
 fuzz_runs=0
 before=()
@@ -40,10 +46,11 @@ while [ $# -gt 0 ]; do
     case $1 in
         --quick) quick=1 ;;
         --soak) soak=1 ;;
+        --web) web_only=1 ;;
         --real) quick=1; real_only=1 ;;
         --fuzz) fuzz_runs=$2; shift ;;
         --before) before=(--before "$(readlink -f "$2")"); shift ;;
-        *) echo "usage: $0 [--quick] [--fuzz RUNS] [--real] [--before RUN_DIR] [--soak]" >&2; exit 2 ;;
+        *) echo "usage: $0 [--quick] [--fuzz RUNS] [--real] [--before RUN_DIR] [--soak] [--web]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -55,6 +62,21 @@ bench() { python3 "$FLURBER_ROOT/bench/$1.py" "${@:2}"; }
 echo "== build ($BUILD)"
 cmake -S "$FLURBER_ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" --target flurber flurber_bench flurber_tests flurber_assets >/dev/null
+
+# The page of this tree, with the asset pack of the build above, and the browser driver.
+bench_web() {
+    echo
+    echo "== the browser's page in headless Chromium"
+    flurber_install chromium
+    FLURBER_WEB_ASSETS="$BUILD/run" bash "$FLURBER_ROOT/scripts/web.sh" >/dev/null
+    (cd "$FLURBER_ROOT/tests/e2e/web" && npm ci --silent)
+    node "$FLURBER_ROOT/bench/web.js" "${FLURBER_WEB_BUILD:-$FLURBER_ROOT/build-web}/page"
+}
+
+if [ "$web_only" -eq 1 ]; then
+    bench_web
+    exit
+fi
 
 if [ "$soak" -eq 1 ]; then
     echo
@@ -84,6 +106,8 @@ done
 echo
 echo "== the real binary playing into a PulseAudio daemon of its own"
 bench sound_server "${before[@]}"
+
+[ "$real_only" -eq 1 ] || bench_web
 
 if [ "$quick" -eq 0 ]; then
     echo

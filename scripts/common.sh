@@ -24,8 +24,8 @@ flurber_install() {
         exit 1
     fi
     echo "Installing: ${missing[*]}"
-    apt-get -o DPkg::Lock::Timeout=600 update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    apt-get -o DPkg::Lock::Timeout=900 update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 # The Debian archive this machine's apt is set up to use: the first URIs of debian.sources (deb822),

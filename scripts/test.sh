@@ -2,7 +2,8 @@
 # Builds The Flurber and runs every test: the suite and the real game in a virtual display, then the
 # suite again under AddressSanitizer and UndefinedBehaviorSanitizer, the tests with a real audio
 # thread under ThreadSanitizer, then the fuzzers for a short while.
-# The end-to-end tests include the Debian package, built, unpacked and checked without installing it.
+# The end-to-end tests include the Debian package, built, unpacked and checked without installing it,
+# and the browser build's page (scripts/web.sh) played in Chromium and Firefox ESR.
 #   bash scripts/test.sh [--repeat N [--busy]]
 # --repeat N builds, then runs the first stage (the suite and the real game) N times in a row and
 # stops there, with the count of the runs that passed; --busy keeps one busy loop pinned to each core
@@ -18,13 +19,19 @@ while [ $# -gt 0 ]; do
     esac
     shift
 done
+# shellcheck disable=SC2046  # npm only where the machine's node came without one
 flurber_install xvfb openbox xdotool wmctrl x11-utils imagemagick clang libclang-rt-dev \
-    dpkg-dev file lintian desktop-file-utils appstream ffmpeg fluid-soundfont-gm
+    dpkg-dev file lintian desktop-file-utils appstream ffmpeg fluid-soundfont-gm \
+    emscripten chromium firefox-esr $(command -v npm >/dev/null || echo npm)
 jobs=$(nproc)
 
 echo "== build"
-cmake -S "$FLURBER_ROOT" -B "$FLURBER_ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$FLURBER_ROOT" -B "$FLURBER_ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DFLURBER_WEB_PAGE="$FLURBER_ROOT/build-web/page" >/dev/null
 cmake --build "$FLURBER_ROOT/build" -j "$jobs"
+echo "== the page for the browser, with the asset pack of that build"
+FLURBER_WEB_ASSETS="$FLURBER_ROOT/build/run" bash "$FLURBER_ROOT/scripts/web.sh"
+(cd "$FLURBER_ROOT/tests/e2e/web" && npm ci --silent)
 if [ "$repeat" -gt 0 ]; then
     loops=()
     stop_loops() { [ ${#loops[@]} -eq 0 ] || kill "${loops[@]}" 2>/dev/null || true; }

@@ -4,16 +4,15 @@
 
 #include "platform/input/KeyCodes.h"
 #include "platform/input/ScancodeMap.h"
-#include "platform/sdl/SdlVideo.h"
 
-SdlInput::SdlInput(SdlVideo& video) : video(video) {}
+SdlInput::SdlInput(SdlWindowHost& host) : host(host), focusActivates(true) {}
 
 void SdlInput::Handle(const SDL_Event& event) {
     switch (event.type) {
         case SDL_KEYDOWN:
             if (chord.KeyDown(KeyCodeFromScancode(event.key.keysym.scancode),
                               (event.key.keysym.mod & KMOD_ALT) != 0, event.key.repeat != 0)) {
-                video.ToggleFullscreen();
+                host.ToggleFullscreen();
                 pointer.WindowChanged(event.key.timestamp);
             }
             return;
@@ -23,7 +22,7 @@ void SdlInput::Handle(const SDL_Event& event) {
         case SDL_MOUSEMOTION: {
             int left = 0;
             int top = 0;
-            if (video.window != nullptr) SDL_GetWindowPosition(video.window, &left, &top);
+            if (host.Window() != nullptr) SDL_GetWindowPosition(host.Window(), &left, &top);
             pointer.Moved(event.motion.x, event.motion.y, event.motion.xrel, event.motion.yrel,
                           left, top, event.motion.timestamp);
             return;
@@ -71,10 +70,10 @@ bool SdlInput::Translate(const SDL_Event& event, PlatformEvent& translated) {
                     return true;
                 case SDL_WINDOWEVENT_FOCUS_GAINED:
                     translated.type = PlatformEvent::Activated;
-                    return true;
+                    return focusActivates;
                 case SDL_WINDOWEVENT_FOCUS_LOST:
                     translated.type = PlatformEvent::Deactivated;
-                    return true;
+                    return focusActivates;
                 default:
                     return false;
             }
@@ -118,7 +117,7 @@ void SdlInput::TakeControllerKeyUps() {
 
 bool SdlInput::ReadKeys(uint8_t keys[256]) {
     std::memset(keys, 0, 256);
-    if (video.window == nullptr || SDL_GetKeyboardFocus() != video.window) return false;
+    if (host.Window() == nullptr || SDL_GetKeyboardFocus() != host.Window()) return false;
     int count = 0;
     const Uint8* state = SDL_GetKeyboardState(&count);
     for (int scancode = 0; scancode < count; ++scancode) {
@@ -136,16 +135,16 @@ void SdlInput::PointerInWindow(int reportedX, int reportedY, int& x, int& y) con
     int globalY = 0;
     int windowLeft = 0;
     int windowTop = 0;
-    const bool inWindow = video.window != nullptr && SDL_GetMouseFocus() == video.window;
+    const bool inWindow = host.Window() != nullptr && SDL_GetMouseFocus() == host.Window();
     if (pointer.stale || !inWindow) {
         SDL_GetGlobalMouseState(&globalX, &globalY);
-        if (video.window != nullptr) SDL_GetWindowPosition(video.window, &windowLeft, &windowTop);
+        if (host.Window() != nullptr) SDL_GetWindowPosition(host.Window(), &windowLeft, &windowTop);
     }
     pointer.Place(reportedX, reportedY, inWindow, globalX, globalY, windowLeft, windowTop, x, y);
 }
 
 bool SdlInput::OnPicture(int windowX, int windowY, int& x, int& y) const {
-    return WindowToPicture(video.PictureInWindow(), video.logicalWidth, video.logicalHeight,
+    return WindowToPicture(host.PictureInWindow(), host.PictureWidth(), host.PictureHeight(),
                            windowX, windowY, x, y);
 }
 

@@ -8,14 +8,13 @@
 #include "platform/input/PointerTracker.h"
 #include "platform/input/WindowModeChord.h"
 #include "platform/sdl/SdlControllers.h"
-
-class SdlVideo;
+#include "platform/sdl/SdlWindowHost.h"
 
 // What the player does: SDL's events turned into the program's, the keyboard snapshot, the mouse
 // in picture coordinates and the game controllers.
 class SdlInput {
 public:
-    explicit SdlInput(SdlVideo& video);
+    explicit SdlInput(SdlWindowHost& host);
 
     // Takes one SDL event: the window-mode chord, the pointer, controllers, then what the program
     // is told, queued in pending.
@@ -26,7 +25,10 @@ public:
     void GetCursorPosition(int& x, int& y);
     void SetCursorVisible(bool visible);
 
-    SdlVideo& video;
+    SdlWindowHost& host;
+    // The window's focus makes the program active; a host that knows more (the browser's page,
+    // which may also be hidden) tells the program itself.
+    bool focusActivates;
     WindowModeChord chord;
     PointerTracker pointer;
     SdlControllers controllers;

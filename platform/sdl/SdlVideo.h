@@ -6,6 +6,7 @@
 #include "platform/sdl/ScreenGeometry.h"
 #include "platform/sdl/SdlFramebufferScreen.h"
 #include "platform/sdl/SdlRendererScreen.h"
+#include "platform/sdl/SdlWindowHost.h"
 
 class Surface;
 
@@ -20,10 +21,10 @@ public:
 // with the game's picture letterboxed in it. A graphics processor presents it through an SDL
 // renderer; without one, the picture goes straight into the window's framebuffer. When one way
 // fails, the other shows the picture.
-class SdlVideo {
+class SdlVideo : public SdlWindowHost {
 public:
     SdlVideo();
-    ~SdlVideo();
+    ~SdlVideo() override;
     SdlVideo(const SdlVideo&) = delete;
     SdlVideo& operator=(const SdlVideo&) = delete;
 
@@ -35,11 +36,13 @@ public:
     void ShowImage(const Surface& image);
     // After a flipped frame: waits until the next frame should start.
     void WaitForNextFrame();
-    void ToggleFullscreen();
+    void ToggleFullscreen() override;
     // What the window system reports about the window and the renderer.
     void HandleEvent(const SDL_Event& event);
-    // Where the picture lies in the window, in window coordinates (those of the mouse).
-    PictureArea PictureInWindow() const;
+    PictureArea PictureInWindow() const override;
+    SDL_Window* Window() const override { return window; }
+    int PictureWidth() const override { return logicalWidth; }
+    int PictureHeight() const override { return logicalHeight; }
     void CloseMainWindow();
 
     SDL_Window* window;

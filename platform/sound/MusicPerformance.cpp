@@ -121,7 +121,8 @@ bool MusicPerformance::AddPort() {
     // On a clock that moves only when the program waits, loading behind its back would make the
     // music start at a different moment every time.
     loader.Start(synth, soundFontPath,
-                 activeBackend == nullptr || activeBackend->ClockRunsByItself());
+                 activeBackend == nullptr ||
+                     (activeBackend->ClockRunsByItself() && activeBackend->HasThreads()));
     TakeInstruments();
     return instruments != InstrumentsFailed;
 }

@@ -195,6 +195,24 @@ tap_until() {
     return 1
 }
 
+# Presses a key as a player would, for a key that acts once per press however long it is held:
+# down until the check after it succeeds (3 s at most), then up for 0.3 s, so that even a slow frame
+# sees it down and then up again before the next press; again while the check fails, for at most
+# $2 seconds. A press no frame saw changes nothing, so pressing again is safe.
+press_until() {
+    local key=$1 seconds=$2 seen=1
+    shift 2
+    local deadline=$((SECONDS + seconds))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        xdotool keydown "$key"
+        wait_for 3 "$@" && seen=0
+        xdotool keyup "$key"
+        sleep 0.3
+        [ "$seen" = 1 ] || return 0
+    done
+    return 1
+}
+
 # Screenshots are kept uncompressed: a loaded machine spends less time on each.
 shot() {
     import -window root "$WORK/$1.ppm"

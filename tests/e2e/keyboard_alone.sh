@@ -56,7 +56,7 @@ play_through() {
     note "the keyboard alone: Down lights Start, a held Return starts room 1"
     # The pointer rests on the picture (off the items): under X11 the window's changes move it.
     move_to 400 250
-    tap_until Down 10 eval 'shot keys && [ "$(differing_pixels lit keys "${ITEMS[@]}")" -lt 50 ]' ||
+    press_until Down 10 eval 'shot keys && [ "$(differing_pixels lit keys "${ITEMS[@]}")" -lt 50 ]' ||
         fail "Down does not light Start"
     # The picture moves under the still pointer twice: that is no move of the player's.
     xdotool key alt+Return
@@ -87,13 +87,15 @@ play_through() {
 
     note "Escape to the menu, Down three times, Return quits"
     tap_until Escape 20 eval 'shot check && ! countdown_shown check' || fail "Escape did not show the menu"
-    # Each Down until its item lights: Start, Configuration, Quit.
+    # Each Down held until its item lights: Start, Configuration, Quit.
     for row in 100 200 300; do
-        tap_until Down 10 eval "shot item && [ \"\$(differing_pixels unlit item 0 $row 200 100)\" -gt 2000 ]" ||
+        press_until Down 10 eval "shot item && [ \"\$(differing_pixels unlit item 0 $row 200 100)\" -gt 2000 ]" ||
             fail "Down does not light the item at row $row"
     done
-    tap_key Return
+    # Held until the game ends: a slow frame can't miss it.
+    xdotool keydown Return
     wait_game_exit 20
+    xdotool keyup Return
     [ "$GAME_EXIT" = "0" ] || fail "exit code after Return on Quit: $GAME_EXIT"
 }
 

@@ -69,7 +69,7 @@ heard_for 3 15 || fail "the menu song stopped"
 note "Start: the banner sound and room 1's song"
 mark start
 click_at 100 150
-heard_for 6 20 || fail "nothing heard for 6 s after Start"
+heard_for 8 20 || fail "nothing heard for 8 s after Start"
 note "Space: the room is clean, then room 2's song"
 mark space
 tap_key space

@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# Builds The Flurber for the browser: one static page in build-web/page/ that any web host serves.
+# SDL2, freetype and SDL2_ttf are built for Emscripten from Debian's own source packages and kept in
+# the cache (build-web-deps/, or $FLURBER_WEB_CACHE) for the next build; FluidSynth comes prebuilt as
+# WebAssembly from the npm package js-synthesizer.
+# The asset pack comes from the desktop build's run folder when $FLURBER_WEB_ASSETS names one;
+# otherwise the page's build makes it with the machine's own compilers. $FLURBER_WEB_BUILD moves
+# build-web/ elsewhere.
+# Usage: bash scripts/web.sh [--deps-only] [--serve [PORT]]
+#   --deps-only  builds the cache and stops
+#   --serve      then serves build-web/page/ on 127.0.0.1 (a free port unless given) and prints
+#                its address, until Ctrl+C
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+JS_SYNTHESIZER_VERSION=1.13.0
+FLUIDSYNTH_JS=libfluidsynth-2.4.6.js
+
+web_packages() {
+    # dpkg-dev unpacks the source packages; npm only where the machine's node came without one.
+    echo emscripten cmake ninja-build python3 dpkg-dev gzip timgm6mb-soundfont fonts-dejavu-core
+    command -v npm >/dev/null || echo npm
+}
+
+# Emscripten 3.1.6 finds acorn only through Debian's node folder when another node is first on PATH.
+export NODE_PATH=${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs
+
+cache=${FLURBER_WEB_CACHE:-$FLURBER_ROOT/build-web-deps}
+build=${FLURBER_WEB_BUILD:-$FLURBER_ROOT/build-web}
+prefix=$cache/prefix
+
+# The machine's own Debian archive, as its apt sources name it.
+archive_uri() {
+    local sources=/etc/apt/sources.list.d/debian.sources
+    if [ -f "$sources" ]; then
+        awk '/^URIs:/ { print $2; exit }' "$sources"
+    else
+        awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /:\/\//) { print $i; exit } }' \
+            /etc/apt/sources.list
+    fi
+}
+
+archive_suite() {
+    . /etc/os-release
+    echo "$VERSION_CODENAME"
+}
+
+# deb-src lines of our own, in an apt state of our own: the system's apt lists stay untouched.
+apt_private() {
+    apt-get -o Dir::State::Lists="$cache/apt/lists" -o Dir::Etc::SourceList=/dev/null \
+        -o Dir::Etc::SourceParts="$cache/apt/parts" -o Dir::Cache="$cache/apt/cache" \
+        -o DPkg::Lock::Timeout=900 "$@"
+}
+
+fetch_sources() {
+    [ -f "$cache/apt/updated" ] && return 0
+    mkdir -p "$cache/apt/lists/partial" "$cache/apt/parts" "$cache/apt/cache/archives/partial"
+    local keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+    cat >"$cache/apt/parts/debian-src.sources" <<EOF
+Types: deb-src
+URIs: $(archive_uri)
+Suites: $(archive_suite)
+Components: main
+Signed-By: $keyring
+EOF
+    apt_private update -qq
+    touch "$cache/apt/updated"
+}
+
+# Unpacks a Debian source package into $cache/src/ and prints its folder.
+unpack_source() {
+    local package=$1
+    local folder
+    folder=$(find "$cache/src" -maxdepth 1 -type d -name "$package-[0-9]*" 2>/dev/null | head -n 1)
+    if [ -z "$folder" ]; then
+        fetch_sources
+        mkdir -p "$cache/src"
+        (cd "$cache/src" && apt_private source -qq "$package" >/dev/null 2>&1) ||
+            { echo "apt-get source $package failed" >&2; exit 1; }
+        folder=$(find "$cache/src" -maxdepth 1 -type d -name "$package-[0-9]*" | head -n 1)
+    fi
+    echo "$folder"
+}
+
+# emcmake cmake + build + install of one source folder into the prefix, once.
+build_dep() {
+    local name=$1 source=$2
+    shift 2
+    [ -f "$cache/built-$name" ] && return 0
+    echo "== $name for Emscripten ($(basename "$source"))"
+    rm -rf "$cache/obj/$name"
+    mkdir -p "$cache/obj"
+    emcmake cmake -S "$source" -B "$cache/obj/$name" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
+        -DCMAKE_FIND_ROOT_PATH="$prefix" "$@" >"$cache/obj/$name.log" 2>&1 ||
+        { tail -n 30 "$cache/obj/$name.log" >&2; exit 1; }
+    cmake --build "$cache/obj/$name" -j 2 >>"$cache/obj/$name.log" 2>&1 &&
+        cmake --install "$cache/obj/$name" >>"$cache/obj/$name.log" 2>&1 ||
+        { tail -n 30 "$cache/obj/$name.log" >&2; exit 1; }
+    touch "$cache/built-$name"
+}
+
+build_deps() {
+    build_dep sdl2 "$(unpack_source libsdl2)" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF \
+        -DSDL_THREADS=OFF -DSDL_PTHREADS=OFF
+    build_dep freetype "$(unpack_source freetype)" -DBUILD_SHARED_LIBS=OFF -DFT_DISABLE_ZLIB=ON \
+        -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
+    # FreeType's licence asks for its notice beside the program; SDL's install their own.
+    install -D -m 644 "$(unpack_source freetype)/docs/FTL.TXT" "$prefix/share/licenses/freetype/FTL.TXT"
+    build_dep sdl2_ttf "$(unpack_source libsdl2-ttf)" -DBUILD_SHARED_LIBS=OFF -DSDL2TTF_VENDORED=OFF \
+        -DSDL2TTF_HARFBUZZ=OFF -DSDL2TTF_SAMPLES=OFF -DSDL2_DIR="$prefix/lib/cmake/SDL2" \
+        -Dfreetype_DIR="$prefix/lib/cmake/freetype"
+    if [ ! -f "$prefix/fluidsynth/$FLUIDSYNTH_JS" ]; then
+        echo "== FluidSynth as WebAssembly (js-synthesizer $JS_SYNTHESIZER_VERSION from npm)"
+        rm -rf "$cache/npm"
+        mkdir -p "$cache/npm" "$prefix/fluidsynth"
+        (cd "$cache/npm" && npm pack --silent "js-synthesizer@$JS_SYNTHESIZER_VERSION" >/dev/null &&
+            tar xzf "js-synthesizer-$JS_SYNTHESIZER_VERSION.tgz")
+        cp "$cache/npm/package/externals/$FLUIDSYNTH_JS" "$cache/npm/package/LICENSE" \
+            "$prefix/fluidsynth/"
+        find "$cache/npm/package/externals" -iname '*licen[cs]e*' -exec cp {} "$prefix/fluidsynth/" \;
+    fi
+}
+
+deps_only=0
+serve=0
+port=0
+while [ $# -gt 0 ]; do
+    case $1 in
+        --deps-only) deps_only=1 ;;
+        --serve)
+            serve=1
+            if [[ ${2:-} =~ ^[0-9]+$ ]]; then port=$2; shift; fi
+            ;;
+        *) echo "usage: $0 [--deps-only] [--serve [PORT]]" >&2; exit 2 ;;
+    esac
+    shift
+done
+
+# shellcheck disable=SC2046
+flurber_install $(web_packages)
+build_deps
+[ "$deps_only" -eq 1 ] && exit 0
+
+echo "== the page ($build/page)"
+options=()
+[ -n "${FLURBER_WEB_ASSETS:-}" ] && options+=(-DFLURBER_WEB_ASSETS="$(readlink -f "$FLURBER_WEB_ASSETS")")
+emcmake cmake -S "$FLURBER_ROOT" -B "$build" -DCMAKE_BUILD_TYPE=Release \
+    -DFLURBER_WEB_DEPS="$prefix" -DFLURBER_FLUIDSYNTH_JS="$prefix/fluidsynth/$FLUIDSYNTH_JS" \
+    "${options[@]}" >/dev/null
+cmake --build "$build" -j 2
+[ -f "$build/page/index.html" ] || { echo "no page in $build/page" >&2; exit 1; }
+echo "The page is in $build/page: put that folder on any static web host."
+
+if [ "$serve" -eq 1 ]; then
+    echo "Serving it; open the address below in a browser (Ctrl+C ends):"
+    exec python3 "$FLURBER_ROOT/scripts/web_server.py" "$build/page" --port "$port"
+fi
