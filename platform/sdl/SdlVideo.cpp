@@ -223,9 +223,17 @@ void SdlVideo::ToggleFullscreen() {
     const int display = std::max(0, SDL_GetWindowDisplayIndex(window));
     SDL_Rect usable{0, 0, logicalWidth, logicalHeight};
     SDL_GetDisplayUsableBounds(display, &usable);
+    // The whole window, its title bar included, must fit: the bottom of the picture holds the
+    // Credits button.
+    WindowFrame frame{false, 0, 0, 0, 0};
+    frame.known =
+        SDL_GetWindowBordersSize(window, &frame.top, &frame.left, &frame.bottom, &frame.right) == 0;
+    int roomWidth = 0;
+    int roomHeight = 0;
+    RoomForPicture(usable.w, usable.h, frame, roomWidth, roomHeight);
     int width = logicalWidth;
     int height = logicalHeight;
-    WindowedSize(usable.w, usable.h, logicalWidth, logicalHeight, width, height);
+    WindowedSize(roomWidth, roomHeight, logicalWidth, logicalHeight, width, height);
     SDL_SetWindowSize(window, width, height);
     SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(display),
                           SDL_WINDOWPOS_CENTERED_DISPLAY(display));
