@@ -7,9 +7,13 @@ default (auto), on X11 (Xvfb with openbox, the window's framebuffer) and nativel
 (weston's x11 backend in an Xvfb, the game with no DISPLAY; weston's own CPU beside it): Wayland
 within 1.5 times X11. Then frames a second on Wayland in play, counted as the buffers the game
 attaches to its surface (WAYLAND_DEBUG), beside a minimal SDL2 loop presenting with vsync through
-SDL's renderer on the same compositor (vsync_loop.c): the compositor sets that loop's pace.
+SDL's renderer on the same compositor (vsync_loop.c): the compositor sets that loop's pace. The
+game's frames are the pictures its Wayland present is given (the present probe), over 10 s of play
+while xdotool walks the cleaner; beside them, the buffers it attached to its surface
+(WAYLAND_DEBUG): only a picture that changed is sent.
 
     python3 bench/wayland.py [--run-dir build-bench/run] [--before OLDER_RUN_DIR] [--size 1920x1080]
+                             [--part cpu|rate]
 """
 
 import os
@@ -23,6 +27,8 @@ from desktop import (
     arguments,
     binaries,
     build_c,
+    frame_rate,
+    now_ns,
     cpu_ticks,
     CLOCK_TICKS,
     pkg_config,
@@ -54,9 +60,7 @@ def measure(run_dir, session, renderer, size):
     with session_desktop(session, size) as desktop:
         env = desktop.game_env() if session == "wayland" else {}
         with Game(run_dir, env=env, args=[f"--renderer={renderer}"]) as game:
-            # On Wayland the picture goes out through no call of SDL's that the probe sees.
-            game.start(wait_for_frame=0 if session == "wayland" else 10)
-            time.sleep(3 if session == "wayland" else 0)
+            game.start()
             pids = [game.pid] + ([desktop.weston.pid] if session == "wayland" else [])
             desktop.move(400, 300)
             time.sleep(2)
@@ -85,7 +89,8 @@ def count_attaches(path, start, end):
 
 
 def wayland_frame_rates(run_dir, size):
-    """(the game's frames a second in play, the vsync loop's) on one weston."""
+    """(the game's frames a second in play, the buffers it attached a second, the vsync loop's
+    frames a second) on one weston."""
     loop = build_c("vsync_loop.c", *pkg_config("--cflags", "--libs", "sdl2"))
     with WestonDesktop(size) as desktop:
         env = {**os.environ, **desktop.game_env()}
@@ -99,36 +104,45 @@ def wayland_frame_rates(run_dir, size):
 
         log = os.path.join(work_dir(), "wayland-debug.log")
         with Game(run_dir, env={**desktop.game_env(), "WAYLAND_DEBUG": "client"}, output=log) as game:
-            game.start(wait_for_frame=0)
-            time.sleep(3)
+            game.start()
             desktop.move(400, 300)
+            time.sleep(2)
             desktop.click(100, 150)
             time.sleep(3)
             walking = threading.Thread(target=walk)
             walking.start()
             time.sleep(0.5)
-            start, began = os.path.getsize(log), time.monotonic()
+            start, began, first = os.path.getsize(log), time.monotonic(), now_ns()
             time.sleep(SECONDS - 1)
-            end, ended = os.path.getsize(log), time.monotonic()
+            end, ended, last = os.path.getsize(log), time.monotonic(), now_ns()
             walking.join()
-        game_rate = count_attaches(log, start, end) / (ended - began)
-    return game_rate, loop_rate
+            game_rate = frame_rate(game.frames(), first, last)
+        attach_rate = count_attaches(log, start, end) / (ended - began)
+    return game_rate, attach_rate, loop_rate
 
 
 def main():
     parser = arguments(__doc__)
     parser.add_argument("--size", default="1920x1080", help="the screen (default: %(default)s)")
+    parser.add_argument("--part", choices=("cpu", "rate"), help="only the CPU, or only frames a second")
     options = parser.parse_args()
     games = binaries(options)
     figures = {}
+    if options.part != "cpu":
+        print("   measuring frames a second on Wayland", flush=True)
+        game_rate, attach_rate, loop_rate = wayland_frame_rates(games[-1][1], options.size)
+        print(
+            f"on Wayland in play: {game_rate:.1f} frames a second, {attach_rate:.1f} buffers attached a second;"
+            f" a minimal SDL2 vsync loop on the same weston: {loop_rate:.1f} frames a second"
+        )
+    if options.part == "rate":
+        return
     for label, run_dir in games:
         for session in ("x11", "wayland"):
             for renderer in RENDERERS:
                 print(f"   measuring {label}: {session}, --renderer={renderer}", flush=True)
                 for name, value in measure(run_dir, session, renderer, options.size).items():
                     figures[label, session, renderer, name] = value
-    print(f"   measuring frames a second on Wayland", flush=True)
-    game_rate, loop_rate = wayland_frame_rates(games[-1][1], options.size)
 
     print()
     print(f"CPU, % of a core, full screen at {options.size}")
@@ -147,8 +161,6 @@ def main():
             ok = x11 is not None and wayland is not None and wayland <= LIMIT * max(x11, 0.1)
             ratio = wayland / x11 if x11 else float("nan")
             print(row + f"  {ratio:.2f} x: {verdict(ok)}")
-    print()
-    print(f"frames a second on Wayland in play: {game_rate:.1f}; a minimal SDL2 vsync loop on the same weston: {loop_rate:.1f}")
 
 
 if __name__ == "__main__":

@@ -55,7 +55,8 @@ public:
         // The picture rows that changed since this buffer was last drawn.
         std::vector<uint8_t> staleRows;
     };
-    static constexpr int BufferCount = 3;
+    // Weston was seen holding two, now and then three, while the game drew at 60 a second.
+    static constexpr int BufferCount = 4;
 
     SDL_Window* window;
     wl_display* display;
