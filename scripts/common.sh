@@ -24,6 +24,22 @@ flurber_install() {
         exit 1
     fi
     echo "Installing: ${missing[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    apt-get -o DPkg::Lock::Timeout=600 update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# The Debian archive this machine's apt is set up to use: the first URIs of debian.sources (deb822),
+# else the first deb line of sources.list. Behind a mirror or a proxy that is the one to take.
+flurber_debian_archive() {
+    local sources=${FLURBER_APT_SOURCES:-/etc/apt} uri=
+    if [ -f "$sources/sources.list.d/debian.sources" ]; then
+        uri=$(awk 'tolower($1) == "uris:" { print $2; exit }' "$sources/sources.list.d/debian.sources")
+    fi
+    if [ -z "$uri" ] && [ -f "$sources/sources.list" ]; then
+        # deb [option=value ...] URI suite components
+        uri=$(sed -n 's/^[[:space:]]*deb[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\?\([^[:space:]]\+\).*/\2/p' \
+            "$sources/sources.list" | head -n1)
+    fi
+    [ -n "$uri" ] || { echo "no Debian archive in $sources/sources.list.d/debian.sources or $sources/sources.list" >&2; return 1; }
+    echo "${uri%/}"
 }

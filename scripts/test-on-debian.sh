@@ -2,19 +2,22 @@
 # Runs the test command on a fresh Debian as a new user would: a minimal chroot of RELEASE made with
 # debootstrap from Debian's archive, a clone of this repository's committed tree in it, and
 # `bash scripts/test.sh` run there as root. Needs root; installs debootstrap on the host if need be.
-#   bash scripts/test-on-debian.sh RELEASE [--keep] [--first-stage | --command 'CMD']
+#   bash scripts/test-on-debian.sh RELEASE [--keep] [--mirror URL] [--first-stage | --command 'CMD']
 # RELEASE: bookworm, trixie, forky, sid, … --keep leaves the chroot in /work/chroots/RELEASE (without
 # its mounts) and reuses it on the next --keep run; --first-stage stops the test command after its
-# first build and tests; --command runs CMD in the clone instead.
-set -euo pipefail
-usage="usage: $0 RELEASE [--keep] [--first-stage | --command 'CMD']"
+# first build and tests; --command runs CMD in the clone instead. The archive is the one this machine's
+# apt is set up to use (a mirror or a proxy included), unless --mirror names another.
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+usage="usage: $0 RELEASE [--keep] [--mirror URL] [--first-stage | --command 'CMD']"
 release=${1:?$usage}
 shift
 keep=0
+mirror=
 command="bash scripts/test.sh"
 while [ $# -gt 0 ]; do
     case $1 in
     --keep) keep=1 ;;
+    --mirror) mirror=${2:?$usage} && shift ;;
     --first-stage) command="sed '/^echo \"== build with sanitizers/,\$d' scripts/test.sh >scripts/first-stage.sh &&
         bash scripts/first-stage.sh" ;;
     --command) command=${2:?$usage} && shift ;;
@@ -26,9 +29,9 @@ if ! command -v debootstrap >/dev/null; then
     echo "Installing: debootstrap"
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
 fi
-repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+repo=$FLURBER_ROOT
 base=${FLURBER_CHROOTS:-/work/chroots}
-mirror=http://deb.debian.org/debian
+[ -n "$mirror" ] || mirror=$(flurber_debian_archive)
 mkdir -p "$base"
 if [ $keep = 1 ]; then
     root=$base/$release
@@ -65,7 +68,7 @@ if [ ! -x "$root/bin/bash" ]; then
     script=()
     # Releases newer than the host's debootstrap knows are made like sid.
     [ -e "/usr/share/debootstrap/scripts/$release" ] || script=(/usr/share/debootstrap/scripts/sid)
-    echo "== debootstrap $release into $root"
+    echo "== debootstrap $release from $mirror into $root"
     debootstrap --variant=minbase "$release" "$root" "$mirror" "${script[@]}" >"$root.debootstrap.log" ||
         { tail -20 "$root.debootstrap.log" >&2 && exit 1; }
     rm -f "$root.debootstrap.log"

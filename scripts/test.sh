@@ -3,7 +3,21 @@
 # suite again under AddressSanitizer and UndefinedBehaviorSanitizer, the tests with a real audio
 # thread under ThreadSanitizer, then the fuzzers for a short while.
 # The end-to-end tests include the Debian package, built, unpacked and checked without installing it.
+#   bash scripts/test.sh [--repeat N [--busy]]
+# --repeat N builds, then runs the first stage (the suite and the real game) N times in a row and
+# stops there, with the count of the runs that passed; --busy keeps one busy loop pinned to each core
+# meanwhile.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+repeat=0
+busy=0
+while [ $# -gt 0 ]; do
+    case $1 in
+    --repeat) repeat=${2:?--repeat needs a count} && shift ;;
+    --busy) busy=1 ;;
+    *) echo "usage: $0 [--repeat N [--busy]]" >&2 && exit 2 ;;
+    esac
+    shift
+done
 flurber_install xvfb openbox xdotool wmctrl x11-utils imagemagick clang libclang-rt-dev \
     dpkg-dev file lintian desktop-file-utils appstream ffmpeg fluid-soundfont-gm
 jobs=$(nproc)
@@ -11,6 +25,29 @@ jobs=$(nproc)
 echo "== build"
 cmake -S "$FLURBER_ROOT" -B "$FLURBER_ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$FLURBER_ROOT/build" -j "$jobs"
+if [ "$repeat" -gt 0 ]; then
+    loops=()
+    stop_loops() { [ ${#loops[@]} -eq 0 ] || kill "${loops[@]}" 2>/dev/null || true; }
+    trap stop_loops EXIT
+    if [ "$busy" = 1 ]; then
+        for core in $(seq 0 $((jobs - 1))); do
+            taskset -c "$core" sh -c 'while :; do :; done' &
+            loops+=($!)
+        done
+        echo "== a busy loop on each of the $jobs cores"
+    fi
+    passed=0
+    for run in $(seq "$repeat"); do
+        echo "== tests, run $run of $repeat"
+        if (cd "$FLURBER_ROOT/build" && ctest --output-on-failure); then
+            passed=$((passed + 1))
+        fi
+    done
+    echo "== the first stage passed $passed of $repeat runs"
+    echo "$passed passed, $((repeat - passed)) failed"
+    [ "$passed" -eq "$repeat" ]
+    exit
+fi
 echo "== tests"
 (cd "$FLURBER_ROOT/build" && ctest --output-on-failure)
 

@@ -167,12 +167,18 @@ INI
 # The game's first frame on Wayland: the full-screen window covers all of weston's desktop.
 game_covers_desktop() {
     kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended at start-up"
-    shot first-frame && [ "$(desktop_pixels first-frame)" -eq 0 ]
+    full_screen_window
 }
 
 # Prints the game's window once it covers the screen. SDL may replace its window while it sets up
 # the renderer, so every look starts from a fresh search and errors only mean "not yet".
 full_screen_window() {
+    if [ "$E2E_SESSION" = wayland ]; then
+        # xdotool can't see Wayland's windows: full screen is weston's desktop covered, and there
+        # is no window to print.
+        shot full-screen && [ "$(desktop_pixels full-screen)" -eq 0 ]
+        return
+    fi
     local id WIDTH HEIGHT X Y SCREEN WINDOW
     for id in $(xdotool search --name '^The Flurber$' 2>/dev/null); do
         eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)" || continue
@@ -201,9 +207,7 @@ start_game() {
         sleep 0.1
     done
     [ -n "$WINDOW" ] || fail "no full-screen game window"
-    # Let the window settle, then make sure it has the keyboard.
-    sleep 0.5
-    WINDOW=$(full_screen_window) || fail "the game window went away"
+    wait_for 10 window_settled || fail "the game window does not settle"
     xdotool windowactivate --sync "$WINDOW" >/dev/null 2>&1 || xdotool windowfocus "$WINDOW" 2>/dev/null || true
     # shellcheck disable=SC2034  # SCREEN is set by the eval, and not needed
     local WIDTH HEIGHT X Y SCREEN
@@ -213,8 +217,24 @@ start_game() {
         s = w / 800; if (h / 600 < s) s = h / 600;
         printf "%f %d %d\n", s, x + int((w - int(800 * s)) / 2), y + int((h - int(600 * s)) / 2) }')
     note "window $WINDOW at $X,$Y ${WIDTH}x$HEIGHT, scale $SCALE"
-    # Give the menu a few frames to draw.
-    sleep 1
+    if [ -f "$RUN_DIR/Graphics/MenuBG.bmp" ]; then
+        wait_for 20 menu_drawn || fail "the menu picture is not shown"
+    fi
+}
+
+# SDL may replace its window while it sets up drawing: settled once the same window is found twice.
+window_settled() {
+    local again
+    again=$(full_screen_window) || return 1
+    [ "$again" = "$WINDOW" ] && return 0
+    WINDOW=$again
+    return 1
+}
+
+# The menu's picture is on the screen: its centre is light, where the window starts black.
+menu_drawn() {
+    shot drawn
+    [ "$(pixel drawn 400 300)" != "#000000" ]
 }
 
 # The game on weston, full screen: its window is the whole screen. xdotool can't see Wayland's
@@ -230,8 +250,9 @@ start_wayland_game() {
         s = w / 800; if (h / 600 < s) s = h / 600;
         printf "%f %d %d\n", s, int((w - int(800 * s)) / 2), int((h - int(600 * s)) / 2) }')
     note "the game covers weston's ${SCREEN_W}x$SCREEN_H desktop, scale $SCALE"
-    # Give the menu a few frames to draw.
-    sleep 1
+    if [ -f "$RUN_DIR/Graphics/MenuBG.bmp" ]; then
+        wait_for 20 menu_drawn || fail "the menu picture is not shown"
+    fi
 }
 
 # Screen coordinates of the centre of the game's pixel (x, y).
@@ -245,11 +266,11 @@ to_screen_size() {
     awk -v s="$SCALE" -v w="$1" -v h="$2" 'BEGIN { printf "%d %d\n", int(w * s), int(h * s) }'
 }
 
+# The X server hands the game the motion before any key or click sent after it: nothing to wait for.
 move_to() {
     local sx sy
     read -r sx sy < <(to_screen "$1" "$2")
     xdotool mousemove --sync "$sx" "$sy" 2>/dev/null || xdotool mousemove "$sx" "$sy"
-    sleep 0.2
 }
 
 click_at() {

@@ -53,24 +53,26 @@ play_through() {
     read -r _ credits_row < <(to_screen 750 575)
     xdotool mousemove $((ORIGIN_X / 2)) "$quit_row" click 1
     xdotool mousemove $((1280 - ORIGIN_X / 2)) "$credits_row" click 1
-    sleep 1
+    # Start lit by a move after the clicks shows that the game has taken them: it takes events in
+    # the order they came.
+    move_to 100 150
+    shot_until_changed bars unlit "${ITEMS[@]}" 2000 10 || fail "Start does not light after the clicks"
     kill -0 "$GAME_PID" 2>/dev/null || fail "a click on the left bar beside Quit ended the game"
-    shot bars
-    [ "$(differing_pixels unlit bars 0 0 800 600)" -eq 0 ] ||
+    [ "$(differing_pixels lit bars 0 0 800 600)" -eq 0 ] ||
         fail "a click on a bar changed the menu (the credits page?)"
+    move_to 400 300
 
     note "the keyboard alone: Down lights Start, a held Return starts room 1"
     # The pointer rests on the picture (off the items): under X11 the window's changes move it.
     move_to 400 250
-    sleep 0.3
     tap_until Down 10 eval 'shot keys && [ "$(differing_pixels lit keys "${ITEMS[@]}")" -lt 50 ]' ||
         fail "Down does not light Start"
     # The picture moves under the still pointer twice: that is no move of the player's.
     xdotool key alt+Return
-    sleep 1.5
+    wait_for 10 eval '! full_screen_window' || fail "Alt+Return did not leave full screen"
     xdotool key alt+Return
-    sleep 1.5
-    shot toggled
+    wait_for 10 full_screen_window || fail "Alt+Return again did not come back to full screen"
+    shot_until_steady toggled 0 0 800 600 10 || fail "the menu does not settle after Alt+Return"
     [ "$(differing_pixels lit toggled "${ITEMS[@]}")" -lt 50 ] ||
         fail "Alt+Return there and back ended the keyboard's highlight"
     xdotool keydown Return
@@ -79,7 +81,7 @@ play_through() {
     # Return is still held when play begins: it must not set the room up again (the intro would
     # start over) nor do anything else there.
     shot_until_changed play intro 0 265 800 325 2000 30 || fail "the intro does not end"
-    sleep 0.5
+    sleep 0.5  # Return held in play for a while
     shot held
     xdotool keyup Return
     convert "$RUN_DIR/Graphics/flurberbathroom.bmp" -crop 800x600+400+0 +repage \
@@ -94,14 +96,11 @@ play_through() {
 
     note "Escape to the menu, Down three times, Return quits"
     tap_until Escape 20 eval 'shot check && ! countdown_shown check' || fail "Escape did not show the menu"
-    sleep 0.5
-    for _ in 1 2 3; do
-        tap_key Down
-        sleep 0.2
+    # Each Down until its item lights: Start, Configuration, Quit.
+    for row in 100 200 300; do
+        tap_until Down 10 eval "shot item && [ \"\$(differing_pixels unlit item 0 $row 200 100)\" -gt 2000 ]" ||
+            fail "Down does not light the item at row $row"
     done
-    shot quit-lit
-    move_to_none=$(differing_pixels unlit quit-lit 0 300 200 100)
-    [ "$move_to_none" -gt 2000 ] || fail "Down three times does not light Quit"
     tap_key Return
     wait_game_exit 20
     [ "$GAME_EXIT" = "0" ] || fail "exit code after Return on Quit: $GAME_EXIT"

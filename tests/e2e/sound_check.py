@@ -4,12 +4,24 @@
   sound_check.py record SOURCE OUT   records SOURCE with parec into OUT.raw (48 kHz s16le stereo)
                                      and notes in OUT.times when each block arrived (Unix time),
                                      until it is terminated or the server goes away
-  sound_check.py check WORK SOUNDS   checks the recordings WORK/rec-*.raw against the moments in
-                                     WORK/events ("name unix-time" lines) and the wave files in
-                                     SOUNDS; prints what it finds, exits 1 on a failed check
+  sound_check.py heard OUT SINCE SECONDS
+                                     exits 0 once the recording OUT has held sound for SECONDS
+                                     from the first sound it got after the Unix time SINCE
+  sound_check.py heard-again OUT SINCE
+                                     the same for as long as the check reads a song heard again
+                                     after a restart
+  sound_check.py check WORK SOUNDS MIXRENDER RUN_DIR SOUNDFONT
+                                     checks the recordings WORK/rec-*.raw against the moments in
+                                     WORK/events ("name unix-time" lines), the wave files in
+                                     SOUNDS and the songs as MIXRENDER renders them offline from
+                                     RUN_DIR with SOUNDFONT; prints what it finds, exits 1 on a
+                                     failed check
 
-Songs are told apart by their average spectrum in third-octave bands, sounds by the match of
-their loudness envelope (10 ms steps) with the recording's.
+A song is told by where its course in octave bands (10 ms steps) best matches an offline render of
+each song the game may be playing, over the whole of each song: a section of one song that sounds
+like another song on average still follows only its own notes. Sounds are told by the same match
+against their wave files. Every span that a check reads must end before the next moment of the
+script: one that does not is a fault of the test, and fails as such.
 """
 import array
 import cmath
@@ -24,7 +36,6 @@ import wave
 
 RATE = 48000
 STEP = RATE // 100  # 10 ms of frames
-BLOCK = 2048  # frames a spectrum is taken over
 SILENCE_DB = -60.0
 
 
@@ -99,31 +110,6 @@ def fft(values):
         [even[k] - twiddled[k] for k in range(n // 2)]
 
 
-BANDS = [int(BLOCK * 60 * 2 ** (i / 3) / RATE) for i in range(23)]  # 60 Hz to about 10 kHz
-
-
-def spectrum(samples):
-    """Average power in third-octave bands, in dB relative to the loudest band."""
-    window = [0.5 - 0.5 * math.cos(2 * math.pi * i / BLOCK) for i in range(BLOCK)]
-    totals = [0.0] * (len(BANDS) - 1)
-    blocks = 0
-    for start in range(0, len(samples) - BLOCK + 1, BLOCK * 2):
-        bins = fft([s * w for s, w in zip(samples[start:start + BLOCK], window)])
-        power = [abs(b) ** 2 for b in bins[:BLOCK // 2]]
-        for i in range(len(totals)):
-            totals[i] += sum(power[BANDS[i]:max(BANDS[i + 1], BANDS[i] + 1)])
-        blocks += 1
-    if blocks == 0:
-        return None
-    db = [10 * math.log10(t / blocks + 1e-9) for t in totals]
-    top = max(db)
-    return [max(d - top, -50.0) for d in db]
-
-
-def distance(a, b):
-    return math.sqrt(sum((x - y) ** 2 for x, y in zip(a, b)) / len(a))
-
-
 def wave_mono(path):
     with wave.open(path) as w:
         channels, width, rate = w.getnchannels(), w.getsampwidth(), w.getframerate()
@@ -196,7 +182,91 @@ def first_sound(recording, start, end, level=-45.0):
     return None
 
 
-def check(work, sounds):
+def heard(out, since, seconds, level=-45.0):
+    """Whether the recording has held sound for the given seconds from its first 10 ms louder than
+    level dBFS after the Unix time since. Reads only what came after since: it is asked often while
+    the game plays."""
+    marks = []
+    with open(out + ".times") as f:
+        for line in f:
+            frames, at = line.split()
+            marks.append((int(frames), float(at)))
+    if not marks or marks[-1][1] < since:
+        return False
+    first = next((max(0, frames - int((at - since) * RATE)) for frames, at in marks if at >= since), 0)
+    stereo = array.array("h")
+    with open(out + ".raw", "rb") as f:
+        f.seek(first * 4)
+        stereo.frombytes(f.read(marks[-1][0] * 4 - first * 4))
+    for i in range(0, len(stereo) // 2 - STEP + 1, STEP):
+        block = stereo[2 * i:2 * (i + STEP)]
+        power = sum(v * v for v in block) / len(block)
+        if 10 * math.log10(power / 32768.0 ** 2 + 1e-12) > level:
+            return marks[-1][1] - (marks[-1][0] - first - i) / RATE + seconds <= marks[-1][1]
+    return False
+
+
+# The songs the script's game plays: (screen, file, the tempo the screen forces), from the table the
+# mix check renders by.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "assets",
+                                "audio", "tools"))
+from mixcheck import SCREENS  # noqa: E402
+
+SONGS = [(screen, song, bpm) for screen, song, bpm, _, _ in SCREENS if screen in ("menu", "room 1", "room 2")]
+RENDERED = 100  # s of each song rendered: more than one play, so that the loop's join is there too
+
+
+def band_course(samples):
+    """octave_frames with numpy: loudness in octave bands every 10 ms, as a frames x bands array."""
+    import numpy as np
+    x = np.asarray(samples, dtype=np.float64)
+    count = (len(x) - GRAIN) // STEP + 1
+    bands = len(OCTAVES) - 1
+    if count <= 0:
+        return np.zeros((0, bands))
+    window = np.array(GRAIN_WINDOW)
+    course = np.empty((count, bands))
+    for first in range(0, count, 2000):  # in pieces, to keep the frames' memory small
+        rows = np.arange(first, min(count, first + 2000))
+        frames = x[rows[:, None] * STEP + np.arange(GRAIN)[None, :]] * window
+        power = np.abs(np.fft.rfft(frames, axis=1)[:, :GRAIN // 2]) ** 2
+        for b, (lo, hi) in enumerate(zip(OCTAVES, OCTAVES[1:])):
+            course[rows, b] = np.maximum(10 * np.log10(power[:, lo:hi].sum(axis=1) / FULL_SCALE + 1e-12),
+                                         -60.0)
+    return course
+
+
+def best_place(heard_course, song_course):
+    """Where a heard course best matches a song's: (correlation, seconds into the song). As in
+    find_sound, each band is taken about its own mean over the span compared."""
+    import numpy as np
+    n = len(heard_course)
+    if n == 0 or len(song_course) < n:
+        return -1.0, 0.0
+    t = heard_course - heard_course.mean(axis=0)
+    spread_t = math.sqrt(float((t * t).sum()))
+    if spread_t == 0:
+        return -1.0, 0.0
+    products = sum(np.correlate(song_course[:, b], t[:, b], mode="valid") for b in range(t.shape[1]))
+    sums = np.vstack([np.zeros((1, t.shape[1])), np.cumsum(song_course, axis=0)])
+    squares = np.vstack([np.zeros((1, t.shape[1])), np.cumsum(song_course ** 2, axis=0)])
+    window_sums = sums[n:] - sums[:-n]
+    spread_s = np.sqrt(np.maximum((squares[n:] - squares[:-n] - window_sums ** 2 / n).sum(axis=1), 0))
+    r = np.where(spread_s > 0, products / (spread_t * np.maximum(spread_s, 1e-9)), -1.0)
+    best = int(np.argmax(r))
+    return float(r[best]), best * STEP / RATE
+
+
+def render_songs(mixrender, run_dir, soundfont, folder):
+    """Each song as the game plays it, rendered offline by the game's own sound code."""
+    jobs = [f"render {os.path.join(folder, f'render-{song}.wav')} song Music\\{song}.mid {bpm} "
+            f"seconds {RENDERED}" for _, song, bpm in SONGS]
+    subprocess.run([mixrender, run_dir, soundfont], input="\n".join(jobs) + "\n", text=True, check=True)
+    return {screen: band_course(wave_mono(os.path.join(folder, f"render-{song}.wav")))
+            for screen, song, _ in SONGS}
+
+
+def check(work, sounds, mixrender, run_dir, soundfont):
     events = {}
     with open(os.path.join(work, "events")) as f:
         for line in f:
@@ -210,23 +280,46 @@ def check(work, sounds):
         if not ok:
             failures.append(text)
 
+    def within_script(name, start, end):
+        """A span must end before the script's next moment after its start: reaching past it would
+        judge what that moment set off (a key, a restart) as if it belonged here."""
+        later = [(at, event) for event, at in events.items()
+                 if at > start + 1e-3 and not event.endswith("-stream")]  # those only note a sight
+        if later and end > min(later)[0] + 1e-3:
+            at, event = min(later)
+            raise SystemExit(f"FAULT OF THE TEST: {name} reads {start - events['menu']:.2f} to "
+                             f"{end - events['menu']:.2f} s, past '{event}' at {at - events['menu']:.2f} s: "
+                             "the script went on before what it checks was recorded")
+
     def covering(when):
         for r in recordings:
             if r.marks and r.marks[0][1] <= when <= r.marks[-1][1]:
                 return r
         raise SystemExit(f"no recording covers {when:.2f}")
 
-    def song(name, start, end):
-        r = covering(start)
+    songs = render_songs(mixrender, run_dir, soundfont, work)
+
+    def song(name, expected, start, end, r=None):
+        """Music must be heard, and it must be the expected song: its course matches the render of
+        that song somewhere clearly better than it matches any other song anywhere."""
+        within_script(name, start, end)
+        r = r or covering(start)
         part = r.span(start, end)
         level = max(envelope(part) or [SILENCE_DB])
-        s = spectrum(part)
-        expect(level > -40 and s is not None, f"{name}: music heard (loudest 10 ms {level:.1f} dBFS)")
-        return s
+        expect(level > -40, f"{name}: music heard (loudest 10 ms {level:.1f} dBFS)")
+        course = band_course(part)
+        places = {screen: best_place(course, c) for screen, c in songs.items()}
+        right, at = places[expected]
+        rival = max((s for s in places if s != expected), key=lambda s: places[s][0])
+        expect(right > 0.7 and right > places[rival][0] + 0.25,
+               f"{name}: {expected}'s song, at its {at:.2f} s (match {right:.2f}; nearest other: "
+               f"{rival}'s at its {places[rival][1]:.2f} s, {places[rival][0]:.2f}; margin "
+               f"{right - places[rival][0]:.2f})")
 
     def sound(name, file, start, end, rivals=(), control=None):
         """The sound must match its moment's recording well, better than the rival sounds there,
         and clearly better than it matches music alone (control: a span with no sound)."""
+        within_script(name, start, end)
         r = covering(start)
         wave_of = lambda f: wave_mono(os.path.join(sounds, f))
         mine = find_sound(r, wave_of(file), start, end)
@@ -238,23 +331,13 @@ def check(work, sounds):
                + (f"; music alone {music:.2f})" if control else ")"))
 
     e = events
-    menu = song("menu", e["menu"], e["start"])
+    song("menu", "menu", e["menu"], e["start"])
     sound("Start", "flurb!_high.wav", e["start"], e["start"] + 4, control=(e["menu"], e["start"]))
-    room1 = song("room 1", e["start"] + 3, e["space"])
+    song("room 1", "room 1", e["start"] + 3, e["space"])
     # The other outcome of a room would sound "you lose".
     sound("Space", "room_clean.wav", e["space"], e["space"] + 3, rivals=["you_lose.wav"])
-    room2 = song("room 2", e["space"] + 3.5, e["kill"])
-    menu_again = song("menu after Escape", e["escape"] + 0.8, e["quit"])
-    if None not in (menu, room1, room2, menu_again):
-        again = {"menu": distance(menu_again, menu), "room 1": distance(menu_again, room1),
-                 "room 2": distance(menu_again, room2)}
-        print(f"     spectrum distances: menu/room 1 {distance(menu, room1):.1f} dB, "
-              f"menu/room 2 {distance(menu, room2):.1f}, room 1/room 2 {distance(room1, room2):.1f}; "
-              f"after Escape to the menu {again['menu']:.1f}, room 1 {again['room 1']:.1f}, "
-              f"room 2 {again['room 2']:.1f}")
-        expect(min(distance(menu, room1), distance(menu, room2), distance(room1, room2)) > again["menu"]
-               and min(again, key=again.get) == "menu",
-               "the menu song, room 1's and room 2's are told apart, and the menu's is back")
+    song("room 2", "room 2", e["space"] + 3.5, e["kill"])
+    song("menu after Escape", "menu", e["escape"] + 0.8, e["quit"])
     # A new null sink serves only a second or two after it is made, whoever plays to it: the game
     # has to be back by then (its stream on the server), and heard as soon as the sink serves.
     for what, ready, stream in (("a new server", "server-ready", "server-stream"),
@@ -269,18 +352,14 @@ def check(work, sounds):
                f"{what}: the song {'never heard' if delay is None else f'heard {delay:.2f} s'} "
                f"after the sink served (it served {serving - e[ready]:.2f} s after it was ready)")
         if back is not None:
-            after = spectrum(r.span(back + 0.2, back + 2.2))
-            if after is not None and room2 is not None:
-                expect(distance(after, room2) < distance(after, menu),
-                       f"{what}: it is room 2's song ({distance(after, room2):.1f} dB from it, "
-                       f"{distance(after, menu):.1f} from the menu's)")
+            song(f"{what}, heard again", "room 2", back + HEARD_AGAIN[0], back + HEARD_AGAIN[1], r)
     # Quitting fades the music out over 20 ms: the last 2.5 ms heard are far quieter than the
     # music 40 ms before.
     r = covering(e["quit"])
     quit_at = r.frame_at(e["quit"])
-    heard = [i for i in range(quit_at, len(r.mono)) if r.mono[i] != 0]
-    if heard:
-        end = heard[-1] + 1
+    heard_frames = [i for i in range(quit_at, len(r.mono)) if r.mono[i] != 0]
+    if heard_frames:
+        end = heard_frames[-1] + 1
         tail = max(abs(v) for v in r.mono[end - 120:end])
         music = max(abs(v) for v in r.mono[end - 2400:end - 1920])
         expect(tail < music / 4, f"quit: the music fades out (last 2.5 ms peak {tail:.0f}, "
@@ -290,10 +369,20 @@ def check(work, sounds):
     return 1 if failures else 0
 
 
+# The span after the song is heard again that tells which song it is (s from its first sound); the
+# script waits until the recording holds all of it before its next step.
+HEARD_AGAIN = (0.2, 2.7)
+
+
 if __name__ == "__main__":
     if len(sys.argv) == 4 and sys.argv[1] == "record":
         record(sys.argv[2], sys.argv[3])
-    elif len(sys.argv) == 4 and sys.argv[1] == "check":
-        sys.exit(check(sys.argv[2], sys.argv[3]))
+    elif len(sys.argv) == 5 and sys.argv[1] == "heard":
+        sys.exit(0 if heard(sys.argv[2], float(sys.argv[3]), float(sys.argv[4])) else 1)
+    elif len(sys.argv) == 4 and sys.argv[1] == "heard-again":
+        # heard-again OUT SINCE: the whole span that tells the song after a restart is recorded
+        sys.exit(0 if heard(sys.argv[2], float(sys.argv[3]), HEARD_AGAIN[1]) else 1)
+    elif len(sys.argv) == 7 and sys.argv[1] == "check":
+        sys.exit(check(*sys.argv[2:]))
     else:
         sys.exit(__doc__)

@@ -5,13 +5,23 @@
 # song; in room 2 the server killed and started again, then the sink unloaded and another loaded,
 # each time the game's stream back within 2 s and the song heard as soon as the new sink serves;
 # Escape and the menu song again; Quit fades it out. The game prints nothing. sound_check.py
-# tells the sounds apart. Arguments: <path-to-flurber> <run-dir>
+# tells the sounds apart, the songs against offline renders by flurber_mixrender (its path in
+# FLURBER_MIXRENDER). Each step waits until the recording holds what the check will read of the
+# step before. Arguments: <path-to-flurber> <run-dir>
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash" "$@"
 
-for tool in pulseaudio pactl parec python3; do
+for tool in pulseaudio pactl parec; do
     command -v "$tool" >/dev/null || fail "missing tool: $tool"
 done
-CHECK="python3 $(dirname "${BASH_SOURCE[0]}")/sound_check.py"
+# Debian's own Python, which has numpy (python3-numpy), whatever else is first on the PATH.
+PYTHON=/usr/bin/python3
+[ -x "$PYTHON" ] || PYTHON=python3
+"$PYTHON" -c 'import numpy' 2>/dev/null || fail "missing: numpy for $PYTHON (python3-numpy)"
+[ -x "${FLURBER_MIXRENDER:-}" ] || fail "FLURBER_MIXRENDER names no flurber_mixrender"
+CHECK="$PYTHON $(dirname "${BASH_SOURCE[0]}")/sound_check.py"
+# The soundfont the game takes, for the renders of its songs.
+SOUNDFONT=/usr/share/sounds/sf2/default-GM.sf2
+[ -e "$SOUNDFONT" ] || SOUNDFONT=/usr/share/sounds/sf2/TimGM6mb.sf2
 
 # A server with no trace of the machine's own: its folders are the test's.
 export HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/run PULSE_RUNTIME_PATH=$WORK/run/pulse \
@@ -35,7 +45,17 @@ stop_sound() {
 }
 trap 'status=$?; stop_sound; set +e; (exit $status); cleanup' EXIT
 
-mark() { echo "$1 $(date +%s.%N)" >>"$WORK/events"; }
+LAST_MARK=
+mark() {
+    LAST_MARK=$(date +%s.%N)
+    echo "$1 $LAST_MARK" >>"$WORK/events"
+}
+
+# Waits up to $2 seconds until the current recording has held sound for $1 seconds from its first
+# sound after the last mark: what the check reads of this step is recorded, and the script may go on.
+heard_for() {
+    wait_for "$2" $CHECK heard "$WORK/rec-$RECORDINGS" "$LAST_MARK" "$1"
+}
 
 start_server() {
     pulseaudio --daemonize=yes -n -F "$WORK/server.pa" --exit-idle-time=-1 \
@@ -56,18 +76,19 @@ start_server
 record speaker
 start_display
 E2E_SOUND_SERVER=1 start_game
-sleep 1
+mark launched
+heard_for 1 15 || fail "the menu song was not heard"
 mark menu
-sleep 3
+heard_for 3 15 || fail "the menu song stopped"
 
 note "Start: the banner sound and room 1's song"
 mark start
 click_at 100 150
-sleep 6
+heard_for 6 20 || fail "nothing heard for 6 s after Start"
 note "Space: the room is clean, then room 2's song"
 mark space
 tap_key space
-sleep 6.5
+heard_for 6.5 20 || fail "nothing heard for 6.5 s after Space"
 
 note "the sound server killed and started again"
 mark kill
@@ -75,32 +96,34 @@ kill -9 "$(server_pid)"
 # Until something reaps it, the dead server would count as running.
 rm -f "$PULSE_RUNTIME_PATH/pid"
 wait "$RECORDER_PID" 2>/dev/null || true
-sleep 1
+sleep 1  # the game a second without a server
 start_server
 mark server-ready
 record speaker
 wait_for 5 game_stream || fail "the game did not come back to the new server"
 mark server-stream
-sleep 2.5
+wait_for 15 $CHECK heard-again "$WORK/rec-$RECORDINGS" "$LAST_MARK" ||
+    fail "the song was not heard again long enough on the new server within 15 s"
 
 note "the sink unloaded and another loaded"
 mark unload
 pactl unload-module module-null-sink
 wait "$RECORDER_PID" 2>/dev/null || true
-sleep 1
+sleep 1  # the game a second without a sink
 pactl load-module module-null-sink sink_name=headset rate=48000 channels=2 format=s16le >/dev/null
 pactl set-default-sink headset
 mark sink-ready
 record headset
 wait_for 5 game_stream || fail "the game did not come back to the new sink"
 mark sink-stream
-sleep 2.5
+wait_for 15 $CHECK heard-again "$WORK/rec-$RECORDINGS" "$LAST_MARK" ||
+    fail "the song was not heard again long enough on the new sink within 15 s"
 
 note "Escape: the menu song again"
 mark escape
 move_to 500 450
 tap_key Escape
-sleep 3.5
+heard_for 3.5 15 || fail "nothing heard for 3.5 s after Escape"
 mark quit
 click_at 100 350
 wait_game_exit 20
@@ -111,5 +134,5 @@ RECORDER_PID=
 if grep -v '^-- ' "$WORK/flurber.log" | grep -q .; then
     fail "the game printed: $(head -c 300 "$WORK/flurber.log")"
 fi
-$CHECK check "$WORK" "$RUN_DIR/Sounds" || fail "the recording does not hold what the game played"
+$CHECK check "$WORK" "$RUN_DIR/Sounds" "$FLURBER_MIXRENDER" "$RUN_DIR" "$SOUNDFONT" || fail "the recording does not hold what the game played"
 note "passed"
