@@ -159,6 +159,20 @@ void WaylandShmScreen::ReadEvents(int milliseconds) {
     wl_display_dispatch_queue_pending(display, queue);
 }
 
+std::vector<RowBand> WaylandShmScreen::Bands(const std::vector<uint8_t>& rows) {
+    std::vector<RowBand> found;
+    const int height = static_cast<int>(rows.size());
+    for (int row = 0; row < height; ++row) {
+        if (rows[row] == 0) continue;
+        if (!found.empty() && found.back().end == row) {
+            found.back().end = row + 1;
+        } else {
+            found.push_back({row, row + 1});
+        }
+    }
+    return found;
+}
+
 WaylandShmScreen::Buffer* WaylandShmScreen::IdleBuffer(int width, int height) {
     Buffer* other = nullptr;
     Buffer* unused = nullptr;
@@ -218,6 +232,10 @@ void WaylandShmScreen::Draw(const uint32_t* picture, int width, int height,
             std::fill(slot.staleRows.begin() + band.first, slot.staleRows.begin() + band.end, 1);
         }
     }
+    unsentRows.resize(static_cast<size_t>(height), 0);
+    for (const RowBand& band : bands) {
+        std::fill(unsentRows.begin() + band.first, unsentRows.begin() + band.end, 1);
+    }
     // The picture repeats the last one: the compositor goes on showing it.
     if (bands.empty() && !wholeWindowDue) return;
     Buffer* target = FreeBuffer(pixelWidth, pixelHeight);
@@ -231,23 +249,16 @@ void WaylandShmScreen::Draw(const uint32_t* picture, int width, int height,
         damage.push_back({0, 0, target->width, target->height});
     } else if (area.width > 0 && area.height > 0) {
         // This buffer last showed an older picture: it catches up on every row changed since.
-        int row = 0;
-        while (row < height) {
-            if (target->staleRows[row] == 0) {
-                ++row;
-                continue;
-            }
-            int end = row;
-            while (end < height && target->staleRows[end] != 0) ++end;
-            const int first = PictureScaler::FirstAreaRowShowing(row, height, area.height);
-            const int last = PictureScaler::FirstAreaRowShowing(end, height, area.height);
+        for (const RowBand& band : Bands(target->staleRows)) {
+            const int first = PictureScaler::FirstAreaRowShowing(band.first, height, area.height);
+            const int last = PictureScaler::FirstAreaRowShowing(band.end, height, area.height);
             if (first < last) {
                 scaler.ScaleRows(picture, width, height, target->pixels, pitch, area, first, last);
             }
-            row = end;
         }
-        // The compositor is told only what differs from the picture before.
-        for (const RowBand& band : bands) {
+        // The compositor is told only what differs from the picture it was sent last (a frame
+        // that found no free buffer sent nothing).
+        for (const RowBand& band : Bands(unsentRows)) {
             const int first = PictureScaler::FirstAreaRowShowing(band.first, height, area.height);
             const int end = PictureScaler::FirstAreaRowShowing(band.end, height, area.height);
             if (first < end) damage.push_back({area.x, area.y + first, area.width, end - first});
@@ -274,6 +285,7 @@ void WaylandShmScreen::Present() {
         }
     }
     wl_surface_commit(surface);
+    std::fill(unsentRows.begin(), unsentRows.end(), 0);
     prepared->busy = true;
     prepared = nullptr;
     wholeWindowDue = false;

@@ -76,6 +76,8 @@ public:
     PictureArea area;
     bool wholeWindowDue;
     ChangedRows changes;
+    // The picture rows that changed since the last picture the compositor was sent.
+    std::vector<uint8_t> unsentRows;
     // What the prepared buffer changed on the screen, in buffer pixels.
     std::vector<SDL_Rect> damage;
 
@@ -90,4 +92,6 @@ private:
     // Reads what the compositor sent, for at most this long if nothing came yet.
     void ReadEvents(int milliseconds);
     void Draw(const uint32_t* picture, int width, int height, const std::vector<RowBand>& bands);
+    // The bands of marked rows.
+    static std::vector<RowBand> Bands(const std::vector<uint8_t>& rows);
 };
