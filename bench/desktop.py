@@ -202,6 +202,75 @@ class Desktop:
         xdotool("mousemove", *self.to_screen(x, y), "click", "1")
 
 
+class WestonDesktop(Desktop):
+    """Weston as the desktop, natively on Wayland: its x11 backend in an Xvfb of the same size, in
+    one window that covers it (xdotool's keys and pointer reach weston's seat through it), with no
+    panel and no lock. Programs started from here with game_env() talk to weston alone, with no
+    DISPLAY. scale: weston's output scale (the screen is WIDTHxHEIGHT pixels, its desktop
+    1/scale of that)."""
+
+    def __init__(self, size="800x600", scale=1):
+        super().__init__(size)
+        self.scale = scale
+        self.weston = None
+        self.runtime = os.path.join(work_dir(), f"runtime-{now_ns()}")
+        self.socket = "flurber-bench"
+
+    def start(self):
+        reader, writer = os.pipe()
+        self.xvfb = spawn(
+            ["Xvfb", "-displayfd", str(writer), "-screen", "0", f"{self.size}x24", "-nolisten", "tcp"],
+            pass_fds=(writer,),
+        )
+        os.close(writer)
+        number = b""
+        while not number.endswith(b"\n") and select.select([reader], [], [], 15)[0]:
+            part = os.read(reader, 64)
+            if not part:
+                break
+            number += part
+        os.close(reader)
+        number = number.decode().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        os.environ["DISPLAY"] = ":" + number
+        os.makedirs(self.runtime, mode=0o700)
+        config = os.path.join(self.runtime, "weston.ini")
+        with open(config, "w") as ini:
+            ini.write("[core]\nidle-time=0\n[shell]\npanel-position=none\nlocking=false\n")
+            ini.write("animation=none\nstartup-animation=none\nfocus-animation=none\n")
+        self.weston = spawn(
+            [
+                "weston",
+                f"--config={config}",
+                "--backend=x11-backend.so",
+                "--use-pixman",
+                f"--width={self.width // self.scale}",
+                f"--height={self.height // self.scale}",
+                f"--scale={self.scale}",
+                f"--socket={self.socket}",
+                "--idle-time=0",
+            ],
+            env={**os.environ, "XDG_RUNTIME_DIR": self.runtime},
+        )
+        if not wait_until(lambda: os.path.exists(os.path.join(self.runtime, self.socket)), 15):
+            raise RuntimeError("weston did not start")
+        time.sleep(1)  # its shell's first frame; a figure, not a test
+
+    def stop(self):
+        stop(self.weston)
+        stop(self.xvfb)
+
+    def game_env(self):
+        """What a program needs in its environment to run natively on this desktop."""
+        return {
+            "DISPLAY": None,
+            "SDL_VIDEODRIVER": "wayland",
+            "XDG_RUNTIME_DIR": self.runtime,
+            "WAYLAND_DISPLAY": self.socket,
+        }
+
+
 # --- the game ---
 
 Frame = collections.namedtuple("Frame", "handed returned hash clock_reads")

@@ -1,5 +1,6 @@
 /* Preloaded into the real game by the measurements of bench/ (desktop.py). For every presented
-   frame (a renderer present once a picture was uploaded, or a framebuffer update) it writes to the file
+   frame (a renderer present once a picture was uploaded, a framebuffer update, or a picture given
+   to the Wayland present) it writes to the file
    that PRESENT_PROBE_LOG names:
      frame HANDED RETURNED HASH CLOCK_READS
    the moments (ns, realtime) the frame was handed to the display and the display call returned; a
@@ -135,6 +136,16 @@ int SDL_UpdateWindowSurfaceRects(SDL_Window *window, const SDL_Rect *rects, int 
     const int result = real(window, rects, count);
     note_frame(handed, framebuffer_hash(window));
     return result;
+}
+
+/* On Wayland the game's pictures reach the compositor through no call of SDL's: its Wayland present
+   asks the window's size in pixels once for every picture it is given, before it scales what
+   changed (and attaches nothing for a picture that repeats). Each ask is a frame; no hash. */
+void SDL_GetWindowSizeInPixels(SDL_Window *window, int *w, int *h) {
+    static void (*real)(SDL_Window *, int *, int *);
+    if (!real) real = dlsym(RTLD_NEXT, "SDL_GetWindowSizeInPixels");
+    real(window, w, h);
+    if (on_main_thread()) note_frame(now_ns(), 0);
 }
 
 int fluid_player_play(void *player) {

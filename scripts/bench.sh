@@ -104,6 +104,10 @@ for measurement in cpu input_lag frame_intervals startup frame_rate; do
 done
 
 echo
+echo "== the real binary natively on Wayland (weston) beside X11"
+bench wayland "${before[@]}"
+
+echo
 echo "== the real binary playing into a PulseAudio daemon of its own"
 bench sound_server "${before[@]}"
 

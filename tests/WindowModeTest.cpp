@@ -91,6 +91,30 @@ TEST(WindowSize, LargestWholeMultipleThatFitsTheUsableArea) {
     }
 }
 
+TEST(WindowSize, TheWholeWindowFitsWithItsTitleBar) {
+    int width = 0;
+    int height = 0;
+    // Weston at scale 2 on a 1920 x 1080 screen: 960 x 540 with a panel of 32 and a title bar of
+    // 24 that SDL can't see. The Credits button at the picture's bottom must stay on the screen.
+    RoomForPicture(960, 540, WindowFrame{false, 0, 0, 0, 0}, width, height);
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+    WindowedSize(width, height, 800, 600, pictureWidth, pictureHeight);
+    EXPECT_LE(pictureHeight + 24 + 32, 540);
+    EXPECT_EQ(602, pictureWidth);
+    EXPECT_EQ(452, pictureHeight);
+    // A frame the window system tells is taken as it is: 1600 x 1200 fits 2560 x 1400 with it.
+    RoomForPicture(2560, 1400, WindowFrame{true, 30, 2, 2, 2}, width, height);
+    EXPECT_EQ(2556, width);
+    EXPECT_EQ(1368, height);
+    WindowedSize(width, height, 800, 600, pictureWidth, pictureHeight);
+    EXPECT_EQ(1600, pictureWidth);
+    // Exactly 1600 x 1200 usable holds 2x only without a title bar.
+    RoomForPicture(1600, 1200, WindowFrame{true, 24, 0, 0, 0}, width, height);
+    WindowedSize(width, height, 800, 600, pictureWidth, pictureHeight);
+    EXPECT_EQ(800, pictureWidth);
+}
+
 TEST(WindowSize, ScalingIsPlainAtWholeMultiplesAndEvenedOutBetweenThem) {
     struct Case {
         int outputWidth;

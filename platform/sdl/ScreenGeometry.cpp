@@ -19,6 +19,25 @@ void WindowedSize(int usableWidth, int usableHeight, int logicalWidth, int logic
     }
 }
 
+namespace {
+// GTK's title bars are 37 high, libdecor's own 24; GNOME's top bar 32, Plasma's panel 44.
+constexpr int UnknownTitleBar = 40;
+constexpr int UnknownPanels = 48;
+}  // namespace
+
+void RoomForPicture(int usableWidth, int usableHeight, const WindowFrame& frame, int& width,
+                    int& height) {
+    if (frame.known) {
+        width = usableWidth - frame.left - frame.right;
+        height = usableHeight - frame.top - frame.bottom;
+    } else {
+        width = usableWidth;
+        height = usableHeight - UnknownTitleBar - UnknownPanels;
+    }
+    width = std::max(1, width);
+    height = std::max(1, height);
+}
+
 ScalePlan PlanScaling(int outputWidth, int outputHeight, int logicalWidth, int logicalHeight) {
     // The picture scales by the smaller of the two ratios (the other side gets bars), kept as a
     // fraction so that whole multiples are recognised exactly.

@@ -9,6 +9,22 @@
 void WindowedSize(int usableWidth, int usableHeight, int logicalWidth, int logicalHeight,
                   int& width, int& height);
 
+// The window's frame around what it draws, in window coordinates; known false where the window
+// system can't tell (SDL 2 on Wayland, where the title bar is drawn beside the window's size and
+// the desktop keeps its panels to itself).
+struct WindowFrame {
+    bool known;
+    int top;
+    int left;
+    int bottom;
+    int right;
+};
+
+// What a window's picture may take of the usable area: the area less the frame; for a frame not
+// known, less room for a title bar and a panel as large as desktops draw them.
+void RoomForPicture(int usableWidth, int usableHeight, const WindowFrame& frame, int& width,
+                    int& height);
+
 // How a logicalWidth x logicalHeight picture reaches a window of outputWidth x outputHeight pixels,
 // aspect kept. At a whole multiple it is drawn with plain pixel doubling. Between multiples,
 // nearest scaling would make some pixels a screen pixel wider than others, and smooth scaling

@@ -54,6 +54,7 @@ void SdlPacingClock::Sleep(uint64_t nanoseconds) {
 SdlVideo::SdlVideo()
     : window(nullptr),
       usingFramebuffer(false),
+      windowScreen(nullptr),
       fullscreen(false),
       startWindowed(false),
       rendererChoice(RendererChoice::Auto),
@@ -120,7 +121,17 @@ bool SdlVideo::TakeOverDisplay(int width, int height) {
         rendererChoice == RendererChoice::Accelerated ||
         (rendererChoice == RendererChoice::Auto && MayHaveGraphicsProcessor());
     if (rendererFirst && StartRenderer(rendererChoice == RendererChoice::Auto)) return true;
+    if (rendererChoice == RendererChoice::Accelerated) {
+        std::fprintf(stderr,
+                     "The Flurber: no OpenGL renderer for --renderer=accelerated; the processor "
+                     "scales the picture instead\n");
+    }
     if (StartFramebuffer()) return true;
+    if (rendererChoice == RendererChoice::Software) {
+        std::fprintf(stderr,
+                     "The Flurber: the window has no pixels of its own for --renderer=software; "
+                     "drawing through SDL's renderer instead\n");
+    }
     // No framebuffer in our pixel layout: whatever renderer SDL can make, its software one
     // included.
     return StartRenderer(false);
@@ -159,13 +170,19 @@ bool SdlVideo::StartRenderer(bool onlyGraphicsProcessor) {
 
 bool SdlVideo::StartFramebuffer() {
     pacer.vsync = false;
-    usingFramebuffer = framebufferScreen.Start(window, logicalWidth, logicalHeight);
+    windowScreen = nullptr;
+    if (framebufferScreen.Start(window, logicalWidth, logicalHeight)) {
+        windowScreen = &framebufferScreen;
+    } else if (waylandScreen.Start(window, logicalWidth, logicalHeight)) {
+        windowScreen = &waylandScreen;
+    }
+    usingFramebuffer = windowScreen != nullptr;
     return usingFramebuffer;
 }
 
 void SdlVideo::ShowImage(const Surface& image) {
     if (usingFramebuffer) {
-        framebufferScreen.Prepare(image);
+        windowScreen->Prepare(image);
     } else {
         rendererScreen.Prepare(image);
     }
@@ -174,7 +191,7 @@ void SdlVideo::ShowImage(const Surface& image) {
         framePending = false;
     }
     if (usingFramebuffer) {
-        framebufferScreen.Present();
+        windowScreen->Present();
     } else {
         rendererScreen.Present();
     }
@@ -186,7 +203,7 @@ void SdlVideo::WaitForNextFrame() {
 
 void SdlVideo::Redraw() {
     if (usingFramebuffer) {
-        framebufferScreen.Redraw();
+        windowScreen->Redraw();
     } else {
         rendererScreen.Redraw();
     }
@@ -206,9 +223,17 @@ void SdlVideo::ToggleFullscreen() {
     const int display = std::max(0, SDL_GetWindowDisplayIndex(window));
     SDL_Rect usable{0, 0, logicalWidth, logicalHeight};
     SDL_GetDisplayUsableBounds(display, &usable);
+    // The whole window, its title bar included, must fit: the bottom of the picture holds the
+    // Credits button.
+    WindowFrame frame{false, 0, 0, 0, 0};
+    frame.known =
+        SDL_GetWindowBordersSize(window, &frame.top, &frame.left, &frame.bottom, &frame.right) == 0;
+    int roomWidth = 0;
+    int roomHeight = 0;
+    RoomForPicture(usable.w, usable.h, frame, roomWidth, roomHeight);
     int width = logicalWidth;
     int height = logicalHeight;
-    WindowedSize(usable.w, usable.h, logicalWidth, logicalHeight, width, height);
+    WindowedSize(roomWidth, roomHeight, logicalWidth, logicalHeight, width, height);
     SDL_SetWindowSize(window, width, height);
     SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED_DISPLAY(display),
                           SDL_WINDOWPOS_CENTERED_DISPLAY(display));
@@ -224,7 +249,7 @@ void SdlVideo::HandleEvent(const SDL_Event& event) {
     switch (event.window.event) {
         case SDL_WINDOWEVENT_SIZE_CHANGED:
         case SDL_WINDOWEVENT_EXPOSED:
-            framebufferScreen.WindowChanged();
+            if (usingFramebuffer) windowScreen->WindowChanged();
             // No frames run while the window is inactive: keep the last one on show.
             if ((SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) == 0) Redraw();
             break;
@@ -246,8 +271,8 @@ void SdlVideo::RecoverRenderer(bool deviceReset) {
     if (!StartFramebuffer() || !kept.known) return;
     Surface picture(kept.width, kept.height);
     picture.pixels = kept.last;
-    framebufferScreen.Prepare(picture);
-    framebufferScreen.Present();
+    windowScreen->Prepare(picture);
+    windowScreen->Present();
 }
 
 PictureArea SdlVideo::PictureInWindow() const {
@@ -259,7 +284,9 @@ PictureArea SdlVideo::PictureInWindow() const {
 
 void SdlVideo::CloseMainWindow() {
     rendererScreen.Close();
+    waylandScreen.Close();
     usingFramebuffer = false;
+    windowScreen = nullptr;
     if (window != nullptr) SDL_DestroyWindow(window);
     window = nullptr;
 }

@@ -7,6 +7,7 @@
 #include "platform/sdl/SdlFramebufferScreen.h"
 #include "platform/sdl/SdlRendererScreen.h"
 #include "platform/sdl/SdlWindowHost.h"
+#include "platform/sdl/WaylandShmScreen.h"
 
 class Surface;
 
@@ -19,8 +20,9 @@ public:
 
 // The window and what is shown in it: one SDL window, full screen or an ordinary resizable window,
 // with the game's picture letterboxed in it. A graphics processor presents it through an SDL
-// renderer; without one, the picture goes straight into the window's framebuffer. When one way
-// fails, the other shows the picture.
+// renderer; without one, the processor scales it straight into the window's own pixels: the
+// window's framebuffer, or on Wayland, which gives SDL 2 windows none, buffers shared with the
+// compositor. When one way fails, the other shows the picture.
 class SdlVideo : public SdlWindowHost {
 public:
     SdlVideo();
@@ -48,8 +50,10 @@ public:
     SDL_Window* window;
     SdlRendererScreen rendererScreen;
     SdlFramebufferScreen framebufferScreen;
-    // False: the renderer presents; true: the framebuffer does.
+    WaylandShmScreen waylandScreen;
+    // False: the renderer presents; true: the processor scales into the window (windowScreen).
     bool usingFramebuffer;
+    SoftwareScreen* windowScreen;
     bool fullscreen;
     // Set before the program runs: the display is taken over as a window, as Alt+Return leaves it.
     bool startWindowed;

@@ -4,10 +4,16 @@
 # Usage from a script: source common.bash <path-to-flurber> <run-dir>
 # Set E2E_SCREEN (default 1024x768) for another screen size, and E2E_NEEDS_PACK=0 for a script that
 # also runs without the asset pack.
+# E2E_SESSION=wayland runs the game natively on Wayland instead of X11: weston is the desktop, shown
+# in the virtual X display as one window that covers it (its x11 backend gives it a seat that
+# xdotool's keys and pointer reach), and the game talks to weston alone, with no DISPLAY.
 set -euo pipefail
 
 E2E_SCREEN=${E2E_SCREEN:-1024x768}
 E2E_NEEDS_PACK=${E2E_NEEDS_PACK:-1}
+E2E_SESSION=${E2E_SESSION:-x11}
+SCREEN_W=${E2E_SCREEN%x*}
+SCREEN_H=${E2E_SCREEN#*x}
 # Options start_game gives the game.
 FLURBER_ARGS=()
 
@@ -15,13 +21,22 @@ FLURBER=$(readlink -f "$1")
 RUN_DIR=$(readlink -f "$2")
 XVFB_PID=
 OPENBOX_PID=
+WESTON_PID=
+WAYLAND_NAME=flurber-e2e
+# Weston's desktop: one colour that no screen of the game has all over.
+DESKTOP_COLOUR=123456
 GAME_PID=
 WINDOW=
 SCALE=1
 ORIGIN_X=0
 ORIGIN_Y=0
 
-for tool in Xvfb openbox xdotool xwininfo wmctrl import convert compare; do
+case "$E2E_SESSION" in
+    x11) session_tools=(openbox wmctrl) ;;
+    wayland) session_tools=(weston python3) ;;
+    *) echo "unknown E2E_SESSION: $E2E_SESSION" >&2; exit 1 ;;
+esac
+for tool in Xvfb xdotool xwininfo import convert compare "${session_tools[@]}"; do
     command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
 done
 [ -x "$FLURBER" ] || { echo "no game binary at $FLURBER" >&2; exit 1; }
@@ -45,6 +60,7 @@ stop_pid() {
 cleanup() {
     local status=$?
     stop_pid "$GAME_PID"
+    stop_pid "$WESTON_PID"
     stop_pid "$OPENBOX_PID"
     stop_pid "$XVFB_PID"
     if [ "$status" -ne 0 ] || [ -n "${FLURBER_E2E_KEEP:-}" ]; then
@@ -83,6 +99,10 @@ start_display() {
     wait_for 15 test -s "$WORK/display" || fail "Xvfb did not start"
     DISPLAY=":$(head -n1 "$WORK/display")"
     export DISPLAY
+    if [ "$E2E_SESSION" = wayland ]; then
+        start_compositor
+        return 0
+    fi
     # Without a window manager a full-screen SDL window keeps its first size and clicks miss.
     for _ in 1 2 3; do
         openbox --sm-disable >>"$WORK/openbox.log" 2>&1 &
@@ -94,9 +114,71 @@ start_display() {
     fail "openbox did not start"
 }
 
+# The colour (RRGGBB) of screen pixel (x, y) in screenshot $1.
+screen_pixel() {
+    convert "$WORK/$1.ppm[1x1+$2+$3]" -depth 8 -format '%[hex:p{0,0}]' info:
+}
+
+# How many pixels of screenshot $1 show weston's desktop.
+desktop_pixels() {
+    convert "$WORK/$1.ppm" -fill black +opaque "#$DESKTOP_COLOUR" -fill white -opaque "#$DESKTOP_COLOUR" \
+        -format '%[fx:round(mean.r * w * h)]' info:
+}
+
+# A pointer that weston draws into its output would be in every screenshot, unlike X's: the game's
+# pointer comes from a cursor theme of the test's whose every picture is one clear pixel.
+make_clear_cursor_theme() {
+    local folder=$WORK/icons/flurber-e2e/cursors
+    mkdir -p "$folder"
+    python3 - "$folder/left_ptr" <<'PYTHON'
+import struct, sys
+# An Xcursor file: header, one table entry, one 1 x 1 image of ARGB 0 with its hot spot at 0, 0.
+image = struct.pack("<9I", 36, 0xFFFD0002, 1, 1, 1, 1, 0, 0, 0) + struct.pack("<I", 0)
+data = b"Xcur" + struct.pack("<3I", 16, 0x10000, 1) + struct.pack("<3I", 0xFFFD0002, 1, 28) + image
+open(sys.argv[1], "wb").write(data)
+PYTHON
+    for name in default arrow hand2 pointer xterm text; do ln -s left_ptr "$folder/$name"; done
+}
+
+# Weston on the X display, in one window at its top left that covers it; ready once its desktop
+# shows (in a corner: weston's own pointer starts at the centre). No panel, no lock, no animations: the game's picture alone is on the screen.
+start_compositor() {
+    make_clear_cursor_theme
+    cat >"$WORK/weston.ini" <<INI
+[core]
+idle-time=0
+[shell]
+background-color=0xff$DESKTOP_COLOUR
+background-image=
+panel-position=none
+locking=false
+animation=none
+close-animation=none
+startup-animation=none
+focus-animation=none
+INI
+    weston --config="$WORK/weston.ini" --backend=x11-backend.so --use-pixman --width="$SCREEN_W" \
+        --height="$SCREEN_H" --socket="$WAYLAND_NAME" --idle-time=0 >"$WORK/weston.log" 2>&1 &
+    WESTON_PID=$!
+    wait_for 20 eval 'shot desktop && [ "$(screen_pixel desktop 3 3)" = "$DESKTOP_COLOUR" ]' ||
+        fail "weston did not show its desktop"
+}
+
+# The game's first frame on Wayland: the full-screen window covers all of weston's desktop.
+game_covers_desktop() {
+    kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended at start-up"
+    full_screen_window
+}
+
 # Prints the game's window once it covers the screen. SDL may replace its window while it sets up
 # the renderer, so every look starts from a fresh search and errors only mean "not yet".
 full_screen_window() {
+    if [ "$E2E_SESSION" = wayland ]; then
+        # xdotool can't see Wayland's windows: full screen is weston's desktop covered, and there
+        # is no window to print.
+        shot full-screen && [ "$(desktop_pixels full-screen)" -eq 0 ]
+        return
+    fi
     local id WIDTH HEIGHT X Y SCREEN WINDOW
     for id in $(xdotool search --name '^The Flurber$' 2>/dev/null); do
         eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)" || continue
@@ -112,6 +194,10 @@ full_screen_window() {
 start_game() {
     local audio=(env SDL_AUDIODRIVER=dummy)
     [ "${E2E_SOUND_SERVER:-0}" = 0 ] || audio=(env -u SDL_AUDIODRIVER)
+    if [ "$E2E_SESSION" = wayland ]; then
+        start_wayland_game "${audio[@]}"
+        return 0
+    fi
     (cd "$RUN_DIR" && exec "${audio[@]}" "$FLURBER" "${FLURBER_ARGS[@]}") >"$WORK/flurber.log" 2>&1 &
     GAME_PID=$!
     WINDOW=
@@ -149,6 +235,24 @@ window_settled() {
 menu_drawn() {
     shot drawn
     [ "$(pixel drawn 400 300)" != "#000000" ]
+}
+
+# The game on weston, full screen: its window is the whole screen. xdotool can't see Wayland's
+# windows; the keys and the pointer go to weston's window, and weston hands them on.
+start_wayland_game() {
+    (cd "$RUN_DIR" && exec env -u DISPLAY SDL_VIDEODRIVER=wayland WAYLAND_DISPLAY="$WAYLAND_NAME" \
+        XCURSOR_PATH="$WORK/icons" XCURSOR_THEME=flurber-e2e "$@" "$FLURBER" "${FLURBER_ARGS[@]}") \
+        >"$WORK/flurber.log" 2>&1 &
+    GAME_PID=$!
+    WINDOW=
+    wait_for 20 game_covers_desktop || fail "the game's window does not cover weston's desktop"
+    read -r SCALE ORIGIN_X ORIGIN_Y < <(awk -v w="$SCREEN_W" -v h="$SCREEN_H" 'BEGIN {
+        s = w / 800; if (h / 600 < s) s = h / 600;
+        printf "%f %d %d\n", s, int((w - int(800 * s)) / 2), int((h - int(600 * s)) / 2) }')
+    note "the game covers weston's ${SCREEN_W}x$SCREEN_H desktop, scale $SCALE"
+    if [ -f "$RUN_DIR/Graphics/MenuBG.bmp" ]; then
+        wait_for 20 menu_drawn || fail "the menu picture is not shown"
+    fi
 }
 
 # Screen coordinates of the centre of the game's pixel (x, y).
