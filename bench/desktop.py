@@ -160,6 +160,16 @@ class Desktop:
         self.stop()
 
     def start(self):
+        self.start_xvfb()
+        for _ in range(3):
+            self.openbox = spawn(["openbox", "--sm-disable"])
+            if wait_until(lambda: subprocess.run(["wmctrl", "-m"], capture_output=True).returncode == 0, 10):
+                time.sleep(0.5)
+                return
+            stop(self.openbox)
+        raise RuntimeError("openbox did not start")
+
+    def start_xvfb(self):
         reader, writer = os.pipe()
         self.xvfb = spawn(
             ["Xvfb", "-displayfd", str(writer), "-screen", "0", f"{self.size}x24", "-nolisten", "tcp"],
@@ -179,13 +189,6 @@ class Desktop:
         if not number:
             raise RuntimeError("Xvfb did not start")
         os.environ["DISPLAY"] = ":" + number
-        for _ in range(3):
-            self.openbox = spawn(["openbox", "--sm-disable"])
-            if wait_until(lambda: subprocess.run(["wmctrl", "-m"], capture_output=True).returncode == 0, 10):
-                time.sleep(0.5)
-                return
-            stop(self.openbox)
-        raise RuntimeError("openbox did not start")
 
     def stop(self):
         stop(self.openbox)
@@ -217,23 +220,7 @@ class WestonDesktop(Desktop):
         self.socket = "flurber-bench"
 
     def start(self):
-        reader, writer = os.pipe()
-        self.xvfb = spawn(
-            ["Xvfb", "-displayfd", str(writer), "-screen", "0", f"{self.size}x24", "-nolisten", "tcp"],
-            pass_fds=(writer,),
-        )
-        os.close(writer)
-        number = b""
-        while not number.endswith(b"\n") and select.select([reader], [], [], 15)[0]:
-            part = os.read(reader, 64)
-            if not part:
-                break
-            number += part
-        os.close(reader)
-        number = number.decode().strip()
-        if not number:
-            raise RuntimeError("Xvfb did not start")
-        os.environ["DISPLAY"] = ":" + number
+        self.start_xvfb()
         os.makedirs(self.runtime, mode=0o700)
         config = os.path.join(self.runtime, "weston.ini")
         with open(config, "w") as ini:
