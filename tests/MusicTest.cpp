@@ -185,6 +185,17 @@ Beats BeatsOf(const std::vector<int16_t>& audio, size_t from, size_t to = SIZE_M
     return beats;
 }
 
+// A song heard again from `available` on: within a second and a beat, and on the beat (at 95 per
+// minute) that it kept from `start` while nothing was heard.
+void ExpectBackOnTheSongsBeat(const Beats& after, size_t start, size_t available) {
+    ASSERT_GE(after.onsets.size(), 3u);
+    EXPECT_LT(after.onsets[0] - available, static_cast<size_t>(Rate * (1 + 60 / 95.0)));
+    for (size_t onset : after.onsets) {
+        const double beats = static_cast<double>(onset - start) / Rate / (60 / 95.0);
+        EXPECT_NEAR(beats, std::round(beats), 0.01) << "beat at " << onset;
+    }
+}
+
 TEST_F(MusicTest, TheTempoSentSetsTheBeatWhateverTheFileSays) {
     // The file says 120 beats per minute, then 60 from its fifth beat on.
     const std::vector<uint8_t> file = WoodBlockBeats(480, 32, 120, 4);
@@ -397,13 +408,7 @@ TEST_F(MusicTest, ALostDeviceIsTriedOnceASecondAndTheSoundGoesOnWhereItWouldBeWh
     const Beats before = BeatsOf(Audio(), start, lost);
     const Beats after = BeatsOf(Audio(), available);
     ASSERT_GE(before.onsets.size(), 3u);
-    ASSERT_GE(after.onsets.size(), 3u);
-    // Back within a second and a beat, and on the beat the song kept while nothing was heard.
-    EXPECT_LT(after.onsets[0] - available, static_cast<size_t>(Rate * (1 + 60 / 95.0)));
-    for (size_t onset : after.onsets) {
-        const double beats = static_cast<double>(onset - start) / Rate / (60 / 95.0);
-        EXPECT_NEAR(beats, std::round(beats), 0.01) << "beat at " << onset;
-    }
+    ExpectBackOnTheSongsBeat(after, start, available);
 
     // A sound that would have ended while the device was away is not heard when it comes back.
     StopMusic();
@@ -482,13 +487,7 @@ TEST(MusicStartTest, ADeviceMissingAtStartUpIsTriedOnceASecondAndTheMusicGoesOnW
     EXPECT_EQ(3, backend.audioOpenTries);
     EXPECT_FALSE(backend.audioDeviceLost);
     const Beats after = BeatsOf(backend.audio, available);
-    ASSERT_GE(after.onsets.size(), 3u);
-    // Heard within a second and a beat, on the beat the song kept from its start.
-    EXPECT_LT(after.onsets[0] - available, static_cast<size_t>(Rate * (1 + 60 / 95.0)));
-    for (size_t onset : after.onsets) {
-        const double beats = static_cast<double>(onset - start) / Rate / (60 / 95.0);
-        EXPECT_NEAR(beats, std::round(beats), 0.01) << "beat at " << onset;
-    }
+    ExpectBackOnTheSongsBeat(after, start, available);
 
     StopMusic();
     runMs(500);
