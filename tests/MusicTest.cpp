@@ -21,6 +21,13 @@
 
 namespace {
 
+// Loads a MIDI file by its path, as the screens load their songs.
+void LoadSongFile(const std::string& path) {
+    wchar_t wide[260];
+    ConvertToWide(path.c_str(), wide, 260);
+    LoadMusicSegment(wide);
+}
+
 constexpr int Rate = 48000;
 constexpr uint8_t DrumChannel = 9;
 constexpr uint8_t WoodBlock = 76;  // General MIDI drum: high wood block, short and dry
@@ -157,11 +164,7 @@ protected:
         WriteBytes(path, bytes);
         LoadByName(path);
     }
-    void LoadByName(const std::string& name) {
-        wchar_t wide[260];
-        ConvertToWide(name.c_str(), wide, 260);
-        LoadMusicSegment(wide);
-    }
+    void LoadByName(const std::string& name) { LoadSongFile(name); }
     size_t Now() const { return session.backend.audio.size() / 2; }
     void AdvanceMs(uint64_t ms) { session.backend.Advance(ms * 1000); }
     const std::vector<int16_t>& Audio() const { return session.backend.audio; }
@@ -471,9 +474,7 @@ TEST(MusicStartTest, ADeviceMissingAtStartUpIsTriedOnceASecondAndTheMusicGoesOnW
     TemporaryFolder folder;
     const std::string path = folder.PathOf("beats.mid");
     WriteBytes(path, WoodBlockBeats(480, 64, 120));
-    wchar_t wide[260];
-    ConvertToWide(path.c_str(), wide, 260);
-    LoadMusicSegment(wide);
+    LoadSongFile(path);
     SetMusicTempo(95);
     PlayMusicSegment();
     const size_t start = now();
@@ -545,16 +546,14 @@ TEST(MusicSilentMachineTest, WithoutAnAudioDeviceMusicCallsDoNothing) {
     TemporaryFolder folder;
     const std::string path = folder.PathOf("beats.mid");
     WriteBytes(path, WoodBlockBeats(480, 4, 120));
-    wchar_t wide[260];
-    ConvertToWide(path.c_str(), wide, 260);
-    LoadMusicSegment(wide);
+    LoadSongFile(path);
     SetMusicTempo(95);
     PlayMusicSegment();
     session.backend.Advance(100000);
     SetMusicTempo(115);
     EXPECT_FALSE(musicPerformance->IsPlaying());
     StopMusic();
-    LoadMusicSegment(wide);
+    LoadSongFile(path);
     PlayMusicSegment();
 }
 
