@@ -28,17 +28,6 @@ cache=${FLURBER_WEB_CACHE:-$FLURBER_ROOT/build-web-deps}
 build=${FLURBER_WEB_BUILD:-$FLURBER_ROOT/build-web}
 prefix=$cache/prefix
 
-# The machine's own Debian archive, as its apt sources name it.
-archive_uri() {
-    local sources=/etc/apt/sources.list.d/debian.sources
-    if [ -f "$sources" ]; then
-        awk '/^URIs:/ { print $2; exit }' "$sources"
-    else
-        awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /:\/\//) { print $i; exit } }' \
-            /etc/apt/sources.list
-    fi
-}
-
 archive_suite() {
     . /etc/os-release
     echo "$VERSION_CODENAME"
@@ -57,7 +46,7 @@ fetch_sources() {
     local keyring=/usr/share/keyrings/debian-archive-keyring.gpg
     cat >"$cache/apt/parts/debian-src.sources" <<EOF
 Types: deb-src
-URIs: $(archive_uri)
+URIs: $(flurber_debian_archive)
 Suites: $(archive_suite)
 Components: main
 Signed-By: $keyring
