@@ -13,6 +13,9 @@ choose its audio driver.
   restart     on the menu, the server killed (kill -9) and a new one started: s until the game's
               stream is on the new server, and until its sound arrives at the recording (a new
               null sink serves only 1.5-2 s after it is made, whoever plays to it)
+  late server  the game started with no server: its longest frame interval and p99 over 10 s on
+              the menu meanwhile (it tries the default output about once a second), then a server
+              started: s until the game's stream is on it, and until its sound is recorded
   CPU         the game's CPU on the menu for 20 s, playing to the server and to SDL's dummy driver
   latency     what the server says of the game's stream (pactl list sink-inputs)
 
@@ -29,8 +32,8 @@ import subprocess
 import sys
 import time
 
-from desktop import BUILD, Desktop, Game, arguments, binaries, cpu_percent, read_probe_log, spawn
-from desktop import stop, verdict, wait_until, work_dir
+from desktop import BUILD, Desktop, Game, arguments, binaries, cpu_percent, now_ns, percentile, read_probe_log
+from desktop import spawn, stop, verdict, wait_until, work_dir
 from startup import BIND_AND_RUN, DEFAULT_FONT, can_bind, fluidr3
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "tests", "e2e"))
@@ -175,6 +178,29 @@ def restart(server, run_dir):
     return (None if back is None else back - ready, None if heard is None else max(heard, recording.marks[0][1]) - ready)
 
 
+def late_server(server, run_dir):
+    """((longest, p99) frame interval in ms over 10 s with no server, s to the game's stream on a
+    server started then, s to its sound at the recording)."""
+    server.kill()
+    with Game(run_dir, env={"SDL_AUDIODRIVER": None}) as game:
+        game.start()
+        time.sleep(1)
+        start = now_ns()
+        time.sleep(10)
+        gaps = sorted((b.handed - a.handed) / 1e6 for a, b in zip(game.frames(), game.frames()[1:])
+                      if start <= a.handed)
+        ready = server.start()
+        path = server.record(wait=False)
+        stream = time.time() if wait_until(stream_on_server, 10, 0.02) else None
+        time.sleep(4)
+        server.stop_recording()
+    recording = sound_check.Recording(path)
+    heard = sound_check.first_sound(recording, recording.marks[0][1], recording.marks[-1][1])
+    return ((gaps[-1], percentile(gaps, 99)) if gaps else None,
+            None if stream is None else stream - ready,
+            None if heard is None else max(heard, recording.marks[0][1]) - ready)
+
+
 def menu_cpu(run_dir, driver):
     with Game(run_dir, env={"SDL_AUDIODRIVER": driver}) as game:
         game.start()
@@ -200,12 +226,13 @@ def main():
                 cpu_dummy, _ = menu_cpu(run_dir, "dummy")
                 dropout = dropouts(server, run_dir)
                 back = restart(server, run_dir)
-                rows.append((label, songs, dropout, back, cpu_server, cpu_dummy, latency))
+                late = late_server(server, run_dir)
+                rows.append((label, songs, dropout, back, late, cpu_server, cpu_dummy, latency))
     finally:
         server.stop()
     print()
     print("sound at a PulseAudio null sink (figures depend on the machine's load)")
-    for label, songs, dropout, back, cpu_server, cpu_dummy, latency in rows:
+    for label, songs, dropout, back, late, cpu_server, cpu_dummy, latency in rows:
         now = label == "now"
         for name, delays in songs.items():
             if not delays:
@@ -223,6 +250,13 @@ def main():
               + (f"  <= 1000: {verdict(start is not None and start <= 1000)}" if now else ""))
         stream, heard = back
         print(f"  {label:7} server restart: the game's stream back after "
+              f"{'never (10 s)' if stream is None else f'{stream:.2f} s'}, heard after "
+              f"{'never' if heard is None else f'{heard:.2f} s'}" + (f"  stream <= 2 s: {verdict(stream is not None and stream <= 2)}" if now else ""))
+        intervals, stream, heard = late
+        print(f"  {label:7} no server yet: frame intervals on the menu over 10 s, longest "
+              f"{'-' if intervals is None else f'{intervals[0]:.1f} ms, p99 {intervals[1]:.1f} ms'}"
+              + (f"  longest <= 25: {verdict(intervals is not None and intervals[0] <= 25)}" if now else ""))
+        print(f"  {label:7} a server after the game: its stream there after "
               f"{'never (10 s)' if stream is None else f'{stream:.2f} s'}, heard after "
               f"{'never' if heard is None else f'{heard:.2f} s'}" + (f"  stream <= 2 s: {verdict(stream is not None and stream <= 2)}" if now else ""))
         print(f"  {label:7} CPU on the menu: {cpu_server:.1f} % of a core to the server, {cpu_dummy:.1f} % to the dummy driver"

@@ -62,6 +62,13 @@ uint64_t ServerIdentity(const std::string& driver) {
            static_cast<uint64_t>(status.st_ctim.tv_nsec);
 }
 
+// The sound server that a desktop's client would reach first, PulseAudio's socket (PipeWire's
+// pulse server makes one too) before PipeWire's own; 0 when neither listens.
+uint64_t ServerOfTheSession() {
+    const uint64_t pulse = ServerIdentity("pulseaudio");
+    return pulse != 0 ? pulse : ServerIdentity("pipewire");
+}
+
 bool StartAudioSubsystem() {
     if (SDL_WasInit(SDL_INIT_AUDIO) != 0) return true;
 #ifdef FLURBER_HAVE_ALSA
@@ -81,6 +88,7 @@ SdlAudio::SdlAudio()
       removed(false),
       driverRunning(false),
       driverServer(0),
+      serverAtStart(0),
       sharedServerConnection(false),
       retiredDevice(0),
       retiredFeed(nullptr),
@@ -127,6 +135,8 @@ bool SdlAudio::Open(AudioMixer& target, int rate) {
         std::fprintf(stderr,
                      "The Flurber: no sound server or sound card found; the game plays in "
                      "silence\n");
+        driverRunning = SDL_WasInit(SDL_INIT_AUDIO) != 0;
+        serverAtStart = ServerOfTheSession();
         reopener.NotOpened(SDL_GetTicks());
         return true;
     }
@@ -165,8 +175,14 @@ bool SdlAudio::DriverReady() {
     // and is left alone: starting its driver while a server has no output crashes it. On this
     // thread: SDL 3's event loop works on the audio driver's state too.
     if (driver.empty()) {
-        // No device has opened yet: SDL chooses its driver anew at every try (SDL_AUDIODRIVER
-        // first, when the player set it), so that a server that came meanwhile is found.
+        // No device has opened yet. Once a sound server has come, SDL chooses its driver anew
+        // (SDL_AUDIODRIVER first, when the player set it), so that the server is found; until
+        // then the driver that runs is tried again, on the opener's thread. Starting a driver is
+        // no small thing to do between two frames: ALSA, where SDL ends up without a server,
+        // reads its whole configuration (10 to 150 ms).
+        const uint64_t server = ServerOfTheSession();
+        if (driverRunning && (server == 0 || server == serverAtStart)) return true;
+        serverAtStart = server;
         SDL_AudioQuit();
         driverRunning = SDL_AudioInit(nullptr) == 0;
         return driverRunning;
