@@ -253,7 +253,7 @@ TEST(WindowSize, AStillPointerIsAskedOfTheDesktopUntilSdlSeesItMove) {
     pointer.Place(200, 150, true, 640, 360, 0, 0, x, y);
     EXPECT_EQ(640, x);
     EXPECT_EQ(360, y);
-    pointer.Moved(200, 150, 5, 0, 0, 0, 1000);
+    pointer.Moved(5, 0, 200, 150, 1000);
     pointer.Place(200, 150, true, 640, 360, 0, 0, x, y);
     EXPECT_EQ(200, x);
     // Once the pointer has left the window SDL's place is where it left.
@@ -268,27 +268,31 @@ TEST(WindowSize, AStillPointerIsAskedOfTheDesktopUntilSdlSeesItMove) {
 
 TEST(WindowSize, MotionThatTheWindowCausesUnderAStillPointerIsNoMove) {
     PointerTracker pointer;
-    pointer.Moved(10, 10, 0, 0, 0, 0, 1000);
+    pointer.Moved(0, 0, 10, 10, 1000);
     EXPECT_EQ(0u, pointer.moves) << "the first motion in the window tells no move";
-    pointer.Moved(13, 10, 3, 0, 0, 0, 1010);
+    pointer.Moved(3, 0, 13, 10, 1010);
     EXPECT_EQ(1u, pointer.moves);
     // Alt+Enter: the window goes from (0, 0) to (100, 50) of the desktop under the still pointer,
     // and the window system reports motion within it, or as the pointer's first in it, or (X11
-    // while the window still changes) a place clamped to the window of that moment.
+    // while the window still changes) a place clamped to the window of that moment, which a
+    // window system that can't tell the desktop's pointer gives as the pointer's.
     pointer.WindowChanged(2000);
-    pointer.Moved(-87, -40, -100, -50, 100, 50, 2010);
-    pointer.Moved(300, 250, 0, 0, 100, 50, 2040);
-    pointer.Moved(799, 450, 200, 35, 100, 50, 2040);
-    pointer.Moved(300, 250, 0, 0, 0, 0, 2000 + PointerTracker::SettleMs);
+    pointer.Moved(-100, -50, 13, 10, 2010);
+    pointer.Moved(0, 0, 13, 10, 2040);
+    pointer.Moved(200, 35, 899, 500, 2040);
+    pointer.Moved(0, 0, 13, 10, 2000 + PointerTracker::SettleMs);
     EXPECT_EQ(1u, pointer.moves);
     EXPECT_FALSE(pointer.stale) << "SDL's place is up to date again";
-    pointer.Moved(305, 250, 5, 0, 0, 0, 2000 + PointerTracker::SettleMs + 10);
+    // SDL 3 tells of the window's move at its next X event, long after the change.
+    pointer.Moved(100, 50, 13, 10, 2000 + PointerTracker::SettleMs + 3000);
+    EXPECT_EQ(1u, pointer.moves) << "the desktop's pointer stayed where it was";
+    pointer.Moved(5, 0, 18, 10, 2000 + PointerTracker::SettleMs + 3010);
     EXPECT_EQ(2u, pointer.moves) << "the player moved it";
     // Timestamps wrap after 49 days.
     pointer.WindowChanged(UINT32_MAX - 100);
-    pointer.Moved(799, 450, 200, 35, 100, 50, 100);
+    pointer.Moved(200, 35, 899, 500, 100);
     EXPECT_EQ(2u, pointer.moves);
-    pointer.Moved(310, 250, 5, 0, 0, 0, PointerTracker::SettleMs);
+    pointer.Moved(5, 0, 23, 10, PointerTracker::SettleMs);
     EXPECT_EQ(3u, pointer.moves);
 }
 

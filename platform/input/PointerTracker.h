@@ -10,7 +10,8 @@
 // It also counts the player's moves of the pointer. A window that changes under a still pointer
 // makes the window system report motion too: SDL's first motion after the pointer comes back into
 // the window tells no move, and a window that moved under the pointer moves it in the window but
-// not on the desktop. Neither is counted. While the window is still changing, X11 also reports
+// not on the desktop, even when SDL tells it long after the change (SDL 3 on X11 does, at the next
+// X event it reads). Neither is counted. While the window is still changing, X11 also reports
 // places that are not the pointer's at all (SDL 2.26 clamps them to the window of the moment), so
 // motion in the first moments after a change is let pass.
 class PointerTracker {
@@ -28,17 +29,15 @@ public:
         settling = true;
         changedAt = now;
     }
-    // SDL reported motion by (relX, relY) to (x, y) of the window, which is at (windowLeft,
-    // windowTop) of the desktop, at `now` (ms).
-    void Moved(int x, int y, int relX, int relY, int windowLeft, int windowTop, uint32_t now) {
+    // SDL reported motion by (relX, relY) at `now` (ms); the pointer is at (desktopX, desktopY)
+    // of the desktop (where the window system can't tell, its place in the window).
+    void Moved(int relX, int relY, int desktopX, int desktopY, uint32_t now) {
         if (settling && now - changedAt < SettleMs) return;
         settling = false;
         stale = false;
         // Motion that tells no move is SDL's own (entering the window, or a window change that
         // SDL 2.32 follows with a motion to the window's corner): its place is not the pointer's.
         if (relX == 0 && relY == 0) return;
-        const int desktopX = windowLeft + x;
-        const int desktopY = windowTop + y;
         if (desktopX != lastDesktopX || desktopY != lastDesktopY) ++moves;
         lastDesktopX = desktopX;
         lastDesktopY = desktopY;

@@ -20,11 +20,11 @@ void SdlInput::Handle(const SDL_Event& event) {
             if (!chord.KeyUp(KeyCodeFromScancode(event.key.keysym.scancode))) return;
             break;
         case SDL_MOUSEMOTION: {
-            int left = 0;
-            int top = 0;
-            if (host.Window() != nullptr) SDL_GetWindowPosition(host.Window(), &left, &top);
-            pointer.Moved(event.motion.x, event.motion.y, event.motion.xrel, event.motion.yrel,
-                          left, top, event.motion.timestamp);
+            int desktopX = 0;
+            int desktopY = 0;
+            DesktopPointer(event.motion.x, event.motion.y, desktopX, desktopY);
+            pointer.Moved(event.motion.xrel, event.motion.yrel, desktopX, desktopY,
+                          event.motion.timestamp);
             return;
         }
         case SDL_WINDOWEVENT:
@@ -37,6 +37,7 @@ void SdlInput::Handle(const SDL_Event& event) {
                     controllers.gamepad.SetFocused(true);
                     break;
                 case SDL_WINDOWEVENT_MOVED:
+                case SDL_WINDOWEVENT_RESIZED:  // alone under SDL 3 (sdl2-compat)
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
                     pointer.WindowChanged(event.window.timestamp);
                     break;
@@ -128,6 +129,22 @@ bool SdlInput::ReadKeys(uint8_t keys[256]) {
     chord.Filter(keys);
     controllers.gamepad.AddKeys(keys);
     return true;
+}
+
+void SdlInput::DesktopPointer(int x, int y, int& desktopX, int& desktopY) const {
+    // X11 tells where its pointer is, and SDL 3 may tell of a window's move under the pointer
+    // after the window has moved on: the window's place now plus the motion's would be a move.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr && std::strcmp(driver, "x11") == 0) {
+        SDL_GetGlobalMouseState(&desktopX, &desktopY);
+        return;
+    }
+    // Elsewhere (Wayland, the browser) the window's place is all there is.
+    int windowLeft = 0;
+    int windowTop = 0;
+    if (host.Window() != nullptr) SDL_GetWindowPosition(host.Window(), &windowLeft, &windowTop);
+    desktopX = windowLeft + x;
+    desktopY = windowTop + y;
 }
 
 void SdlInput::PointerInWindow(int reportedX, int reportedY, int& x, int& y) const {

@@ -36,6 +36,8 @@ public:
     std::deque<PlatformEvent> pending;
 
 private:
+    // Where the pointer is on the desktop, for a motion to (x, y) of the window.
+    void DesktopPointer(int x, int y, int& desktopX, int& desktopY) const;
     // The pointer's place in window coordinates; reportedX/Y is where SDL last saw it.
     void PointerInWindow(int reportedX, int reportedY, int& x, int& y) const;
     bool OnPicture(int windowX, int windowY, int& x, int& y) const;
