@@ -161,6 +161,20 @@ def dropouts(server, run_dir):
     return gaps, start
 
 
+def server_comes(server):
+    """Starts the server while a game runs: (s to the game's stream on it, s to its sound at the
+    recording)."""
+    ready = server.start()
+    path = server.record(wait=False)
+    stream = time.time() if wait_until(stream_on_server, 10, 0.02) else None
+    time.sleep(4)
+    server.stop_recording()
+    recording = sound_check.Recording(path)
+    heard = sound_check.first_sound(recording, recording.marks[0][1], recording.marks[-1][1])
+    return (None if stream is None else stream - ready,
+            None if heard is None else max(heard, recording.marks[0][1]) - ready)
+
+
 def restart(server, run_dir):
     """(s to the game's stream on the new server, s to its sound at the recording)."""
     with Game(run_dir, env={"SDL_AUDIODRIVER": None}) as game:
@@ -168,14 +182,7 @@ def restart(server, run_dir):
         time.sleep(2)
         server.kill()
         time.sleep(1)
-        ready = server.start()
-        path = server.record(wait=False)
-        back = time.time() if wait_until(stream_on_server, 10, 0.02) else None
-        time.sleep(3)
-        server.stop_recording()
-    recording = sound_check.Recording(path)
-    heard = sound_check.first_sound(recording, recording.marks[0][1], recording.marks[-1][1])
-    return (None if back is None else back - ready, None if heard is None else max(heard, recording.marks[0][1]) - ready)
+        return server_comes(server)
 
 
 def late_server(server, run_dir):
@@ -187,18 +194,9 @@ def late_server(server, run_dir):
         time.sleep(1)
         start = now_ns()
         time.sleep(10)
-        gaps = sorted((b.handed - a.handed) / 1e6 for a, b in zip(game.frames(), game.frames()[1:])
-                      if start <= a.handed)
-        ready = server.start()
-        path = server.record(wait=False)
-        stream = time.time() if wait_until(stream_on_server, 10, 0.02) else None
-        time.sleep(4)
-        server.stop_recording()
-    recording = sound_check.Recording(path)
-    heard = sound_check.first_sound(recording, recording.marks[0][1], recording.marks[-1][1])
-    return ((gaps[-1], percentile(gaps, 99)) if gaps else None,
-            None if stream is None else stream - ready,
-            None if heard is None else max(heard, recording.marks[0][1]) - ready)
+        frames = game.frames()
+        gaps = sorted((b.handed - a.handed) / 1e6 for a, b in zip(frames, frames[1:]) if start <= a.handed)
+        return ((gaps[-1], percentile(gaps, 99)) if gaps else None, *server_comes(server))
 
 
 def menu_cpu(run_dir, driver):
