@@ -62,11 +62,20 @@ uint64_t ServerIdentity(const std::string& driver) {
            static_cast<uint64_t>(status.st_ctim.tv_nsec);
 }
 
-// The sound server that a desktop's client would reach first, PulseAudio's socket (PipeWire's
-// pulse server makes one too) before PipeWire's own; 0 when neither listens.
-uint64_t ServerOfTheSession() {
-    const uint64_t pulse = ServerIdentity("pulseaudio");
-    return pulse != 0 ? pulse : ServerIdentity("pipewire");
+// SDL's driver for the sound server whose socket is there, PulseAudio's (PipeWire's pulse server
+// makes one too) before PipeWire's own, as the game asks of SDL 3; nullptr when there is none.
+const char* ServerDriver() {
+    if (ServerIdentity("pulseaudio") != 0) return "pulseaudio";
+    return ServerIdentity("pipewire") != 0 ? "pipewire" : nullptr;
+}
+
+bool ReachesServer(const char* driver) {
+    return driver != nullptr &&
+           (std::strcmp(driver, "pulseaudio") == 0 || std::strcmp(driver, "pipewire") == 0);
+}
+
+bool PlayerChoseDriver() {
+    return std::getenv("SDL_AUDIODRIVER") != nullptr || std::getenv("SDL_AUDIO_DRIVER") != nullptr;
 }
 
 bool StartAudioSubsystem() {
@@ -88,7 +97,6 @@ SdlAudio::SdlAudio()
       removed(false),
       driverRunning(false),
       driverServer(0),
-      serverAtStart(0),
       sharedServerConnection(false),
       retiredDevice(0),
       retiredFeed(nullptr),
@@ -136,7 +144,6 @@ bool SdlAudio::Open(AudioMixer& target, int rate) {
                      "The Flurber: no sound server or sound card found; the game plays in "
                      "silence\n");
         driverRunning = SDL_WasInit(SDL_INIT_AUDIO) != 0;
-        serverAtStart = ServerOfTheSession();
         reopener.NotOpened(SDL_GetTicks());
         return true;
     }
@@ -175,16 +182,17 @@ bool SdlAudio::DriverReady() {
     // and is left alone: starting its driver while a server has no output crashes it. On this
     // thread: SDL 3's event loop works on the audio driver's state too.
     if (driver.empty()) {
-        // No device has opened yet. Once a sound server has come, SDL chooses its driver anew
-        // (SDL_AUDIODRIVER first, when the player set it), so that the server is found; until
-        // then the driver that runs is tried again, on the opener's thread. Starting a driver is
-        // no small thing to do between two frames: ALSA, where SDL ends up without a server,
-        // reads its whole configuration (10 to 150 ms).
-        const uint64_t server = ServerOfTheSession();
-        if (driverRunning && (server == 0 || server == serverAtStart)) return true;
-        serverAtStart = server;
+        // No device has opened yet. The driver SDL runs is tried again, on the opener's thread,
+        // unless a sound server has come that it does not reach (without one SDL ends up on
+        // ALSA): then the server's own driver is started, and tried again while it can't be.
+        // Never SDL's whole choice at every try: ALSA reads its whole configuration as it starts
+        // (10 to 150 ms), which would hold a frame once a second. A driver the player chose is
+        // all SDL starts.
+        const char* running = driverRunning ? SDL_GetCurrentAudioDriver() : nullptr;
+        const char* wanted = PlayerChoseDriver() ? nullptr : ServerDriver();
+        if (running != nullptr && (wanted == nullptr || ReachesServer(running))) return true;
         SDL_AudioQuit();
-        driverRunning = SDL_AudioInit(nullptr) == 0;
+        driverRunning = SDL_AudioInit(wanted) == 0;
         return driverRunning;
     }
     const uint64_t server = ServerIdentity(driver);

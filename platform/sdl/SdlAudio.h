@@ -61,7 +61,6 @@ public:
     std::string driver;  // SDL's audio driver of the first device opened; empty until one is
     bool driverRunning;
     uint64_t driverServer;        // the sound server the driver connected to when it started
-    uint64_t serverAtStart;       // the server there when the driver last started with no device
     bool sharedServerConnection;  // the driver keeps one connection to its server (SDL >= 2.28)
     AudioReopener reopener;
     // A lost device still to be closed, by the next try to open one.
