@@ -61,7 +61,8 @@ EOF
 # to be called inside $(...): a failure must end the script.
 unpack_source() {
     local package=$1
-    source_folder=$(find "$cache/src" -maxdepth 1 -type d -name "$package-[0-9]*" 2>/dev/null | head -n 1)
+    source_folder=$(find "$cache/src" -maxdepth 1 -type d -name "$package-[0-9]*" 2>/dev/null |
+        head -n 1 || true)
     [ -n "$source_folder" ] && return 0
     fetch_sources
     mkdir -p "$cache/src"
@@ -136,7 +137,7 @@ done
 flurber_install $(web_packages)
 # Another release's sources or another Emscripten (whose LLVM need not read the old objects) start
 # the cache anew; js-synthesizer's download stays.
-cache_key="$suite, $(emcc --version | head -n 1)"
+cache_key="$suite, $(emcc --version | sed -n 1p)"
 if [ -d "$cache" ] && [ "$(cat "$cache/key" 2>/dev/null)" != "$cache_key" ]; then
     rm -rf "$cache/apt" "$cache/src" "$cache/obj" "$cache"/built-* "$cache/prefix/include" \
         "$cache/prefix/lib" "$cache/prefix/share"
