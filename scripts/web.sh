@@ -37,7 +37,9 @@ suite=${FLURBER_WEB_SUITE:-bookworm}
 
 # deb-src lines of our own, in an apt state of our own: the system's apt lists stay untouched.
 apt_private() {
-    apt-get -o Dir::State::Lists="$cache/apt/lists" -o Dir::Etc::SourceList=/dev/null \
+    # Its downloads go into our cache, which apt's own user may not reach: apt says so unless told.
+    apt-get -o APT::Sandbox::User=root \
+        -o Dir::State::Lists="$cache/apt/lists" -o Dir::Etc::SourceList=/dev/null \
         -o Dir::Etc::SourceParts="$cache/apt/parts" -o Dir::Cache="$cache/apt/cache" \
         -o DPkg::Lock::Timeout=900 "$@"
 }
@@ -83,7 +85,9 @@ build_dep() {
     echo "== $name for Emscripten ($(basename "$source"))"
     rm -rf "$cache/obj/$name"
     mkdir -p "$cache/obj"
+    # CMake 4 refuses the old minimum versions that these sources ask for, unless told.
     emcmake cmake -S "$source" -B "$cache/obj/$name" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_POLICY_VERSION_MINIMUM=3.5 \
         -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
         -DCMAKE_FIND_ROOT_PATH="$prefix" "$@" >"$cache/obj/$name.log" 2>&1 ||
         { tail -n 30 "$cache/obj/$name.log" >&2; exit 1; }
