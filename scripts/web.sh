@@ -114,8 +114,12 @@ build_deps() {
         echo "== FluidSynth as WebAssembly (js-synthesizer $JS_SYNTHESIZER_VERSION from npm)"
         rm -rf "$cache/npm"
         mkdir -p "$cache/npm" "$prefix/fluidsynth"
-        (cd "$cache/npm" && npm pack --silent "js-synthesizer@$JS_SYNTHESIZER_VERSION" >/dev/null &&
-            tar xzf "js-synthesizer-$JS_SYNTHESIZER_VERSION.tgz")
+        if ! (cd "$cache/npm" && npm pack --silent "js-synthesizer@$JS_SYNTHESIZER_VERSION" \
+            >"$cache/npm/pack.log" 2>&1 && tar xzf "js-synthesizer-$JS_SYNTHESIZER_VERSION.tgz"); then
+            tail -n 20 "$cache/npm/pack.log" >&2
+            echo "npm pack js-synthesizer@$JS_SYNTHESIZER_VERSION failed" >&2
+            exit 1
+        fi
         cp "$cache/npm/package/externals/$FLUIDSYNTH_JS" "$cache/npm/package/LICENSE" \
             "$prefix/fluidsynth/"
         find "$cache/npm/package/externals" -iname '*licen[cs]e*' -exec cp {} "$prefix/fluidsynth/" \;
