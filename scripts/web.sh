@@ -29,10 +29,11 @@ cache=${FLURBER_WEB_CACHE:-$FLURBER_ROOT/build-web-deps}
 build=${FLURBER_WEB_BUILD:-$FLURBER_ROOT/build-web}
 prefix=$cache/prefix
 
-# The page takes SDL2, freetype and SDL2_ttf from one release's sources on every host, so it is the
-# same page whichever Debian builds it: bookworm's (SDL2 2.26.5, SDL2_ttf 2.20.1, freetype 2.12.1)
-# build with every Emscripten from 3.1.6 on. Forky has no libsdl2 source any more (its SDL2 is
-# sdl2-compat over SDL 3, which has no Emscripten backend of SDL 2's kind).
+# The page takes SDL2, freetype and SDL2_ttf from one release's sources whatever the host's, so it is
+# the same page whichever Debian builds it: bookworm's (SDL2 2.26.5, SDL2_ttf 2.20.1, freetype
+# 2.12.1), which build with the Emscripten of bookworm (3.1.6), trixie (3.1.69) and forky (6.0.5).
+# Testing's sources move under us: forky's SDL2 is sdl2-compat over SDL 3, and the libsdl2 source
+# its index named was not there to fetch.
 suite=${FLURBER_WEB_SUITE:-bookworm}
 
 # deb-src lines of our own, in an apt state of our own: the system's apt lists stay untouched.
