@@ -78,6 +78,15 @@ if [ ! -x "$root/bin/bash" ]; then
     printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d" && chmod +x "$root/usr/sbin/policy-rc.d"
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+# Certificate authorities added on the host (a proxy that looks into TLS) are the chroot's too:
+# npm's downloads go out the same way as the host's. ca-certificates, once installed, takes them.
+if [ -n "$(ls -A /usr/local/share/ca-certificates 2>/dev/null)" ]; then
+    mkdir -p "$root/usr/local/share/ca-certificates"
+    cp -r /usr/local/share/ca-certificates/. "$root/usr/local/share/ca-certificates/"
+    if [ -x "$root/usr/sbin/update-ca-certificates" ]; then
+        chroot "$root" /usr/sbin/update-ca-certificates >/dev/null 2>&1 || true
+    fi
+fi
 mount -t proc proc "$root/proc"
 mount --rbind /sys "$root/sys" && mount --make-rslave "$root/sys"
 mount --rbind /dev "$root/dev" && mount --make-rslave "$root/dev"

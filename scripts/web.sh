@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds The Flurber for the browser: one static page in build-web/page/ that any web host serves.
-# SDL2, freetype and SDL2_ttf are built for Emscripten from Debian's own source packages and kept in
-# the cache (build-web-deps/, or $FLURBER_WEB_CACHE) for the next build; FluidSynth comes prebuilt as
+# SDL2, freetype and SDL2_ttf are built for Emscripten from Debian's own source packages, those of
+# one Debian release whatever the host's ($FLURBER_WEB_SUITE, bookworm unless set), and kept in the
+# cache (build-web-deps/, or $FLURBER_WEB_CACHE) for the next build; FluidSynth comes prebuilt as
 # WebAssembly from the npm package js-synthesizer.
 # The asset pack comes from the desktop build's run folder when $FLURBER_WEB_ASSETS names one;
 # otherwise the page's build makes it with the machine's own compilers. $FLURBER_WEB_BUILD moves
@@ -28,14 +29,18 @@ cache=${FLURBER_WEB_CACHE:-$FLURBER_ROOT/build-web-deps}
 build=${FLURBER_WEB_BUILD:-$FLURBER_ROOT/build-web}
 prefix=$cache/prefix
 
-archive_suite() {
-    . /etc/os-release
-    echo "$VERSION_CODENAME"
-}
+# The page takes SDL2, freetype and SDL2_ttf from one release's sources whatever the host's, so it is
+# the same page whichever Debian builds it: bookworm's (SDL2 2.26.5, SDL2_ttf 2.20.1, freetype
+# 2.12.1), which build with the Emscripten of bookworm (3.1.6), trixie (3.1.69) and forky (6.0.5).
+# Testing's sources move under us: forky's SDL2 is sdl2-compat over SDL 3, and the libsdl2 source
+# its index named was not there to fetch.
+suite=${FLURBER_WEB_SUITE:-bookworm}
 
 # deb-src lines of our own, in an apt state of our own: the system's apt lists stay untouched.
 apt_private() {
-    apt-get -o Dir::State::Lists="$cache/apt/lists" -o Dir::Etc::SourceList=/dev/null \
+    # Its downloads go into our cache, which apt's own user may not reach: apt says so unless told.
+    apt-get -o APT::Sandbox::User=root \
+        -o Dir::State::Lists="$cache/apt/lists" -o Dir::Etc::SourceList=/dev/null \
         -o Dir::Etc::SourceParts="$cache/apt/parts" -o Dir::Cache="$cache/apt/cache" \
         -o DPkg::Lock::Timeout=900 "$@"
 }
@@ -47,7 +52,7 @@ fetch_sources() {
     cat >"$cache/apt/parts/debian-src.sources" <<EOF
 Types: deb-src
 URIs: $(flurber_debian_archive)
-Suites: $(archive_suite)
+Suites: $suite
 Components: main
 Signed-By: $keyring
 EOF
@@ -55,19 +60,22 @@ EOF
     touch "$cache/apt/updated"
 }
 
-# Unpacks a Debian source package into $cache/src/ and prints its folder.
+# Unpacks a Debian source package into $cache/src/ once and sets source_folder to its folder. Not
+# to be called inside $(...): a failure must end the script.
 unpack_source() {
     local package=$1
-    local folder
-    folder=$(find "$cache/src" -maxdepth 1 -type d -name "$package-[0-9]*" 2>/dev/null | head -n 1)
-    if [ -z "$folder" ]; then
-        fetch_sources
-        mkdir -p "$cache/src"
-        (cd "$cache/src" && apt_private source -qq "$package" >/dev/null 2>&1) ||
-            { echo "apt-get source $package failed" >&2; exit 1; }
-        folder=$(find "$cache/src" -maxdepth 1 -type d -name "$package-[0-9]*" | head -n 1)
+    source_folder=$(find "$cache/src" -maxdepth 1 -type d -name "$package-[0-9]*" 2>/dev/null |
+        head -n 1 || true)
+    [ -n "$source_folder" ] && return 0
+    fetch_sources
+    mkdir -p "$cache/src"
+    if ! (cd "$cache/src" && apt_private source -qq "$package") >"$cache/src/$package.log" 2>&1; then
+        tail -n 20 "$cache/src/$package.log" >&2
+        echo "apt-get source $package from $suite failed (all of it in $cache/src/$package.log)" >&2
+        exit 1
     fi
-    echo "$folder"
+    source_folder=$(find "$cache/src" -maxdepth 1 -type d -name "$package-[0-9]*" | head -n 1)
+    [ -n "$source_folder" ] || { echo "apt-get source $package unpacked no $package-* folder" >&2; exit 1; }
 }
 
 # emcmake cmake + build + install of one source folder into the prefix, once.
@@ -78,7 +86,9 @@ build_dep() {
     echo "== $name for Emscripten ($(basename "$source"))"
     rm -rf "$cache/obj/$name"
     mkdir -p "$cache/obj"
+    # CMake 4 refuses the old minimum versions that these sources ask for, unless told.
     emcmake cmake -S "$source" -B "$cache/obj/$name" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_POLICY_VERSION_MINIMUM=3.5 \
         -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
         -DCMAKE_FIND_ROOT_PATH="$prefix" "$@" >"$cache/obj/$name.log" 2>&1 ||
         { tail -n 30 "$cache/obj/$name.log" >&2; exit 1; }
@@ -89,21 +99,28 @@ build_dep() {
 }
 
 build_deps() {
-    build_dep sdl2 "$(unpack_source libsdl2)" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF \
+    unpack_source libsdl2
+    build_dep sdl2 "$source_folder" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF \
         -DSDL_THREADS=OFF -DSDL_PTHREADS=OFF
-    build_dep freetype "$(unpack_source freetype)" -DBUILD_SHARED_LIBS=OFF -DFT_DISABLE_ZLIB=ON \
+    unpack_source freetype
+    build_dep freetype "$source_folder" -DBUILD_SHARED_LIBS=OFF -DFT_DISABLE_ZLIB=ON \
         -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
     # FreeType's licence asks for its notice beside the program; SDL's install their own.
-    install -D -m 644 "$(unpack_source freetype)/docs/FTL.TXT" "$prefix/share/licenses/freetype/FTL.TXT"
-    build_dep sdl2_ttf "$(unpack_source libsdl2-ttf)" -DBUILD_SHARED_LIBS=OFF -DSDL2TTF_VENDORED=OFF \
+    install -D -m 644 "$source_folder/docs/FTL.TXT" "$prefix/share/licenses/freetype/FTL.TXT"
+    unpack_source libsdl2-ttf
+    build_dep sdl2_ttf "$source_folder" -DBUILD_SHARED_LIBS=OFF -DSDL2TTF_VENDORED=OFF \
         -DSDL2TTF_HARFBUZZ=OFF -DSDL2TTF_SAMPLES=OFF -DSDL2_DIR="$prefix/lib/cmake/SDL2" \
         -Dfreetype_DIR="$prefix/lib/cmake/freetype"
     if [ ! -f "$prefix/fluidsynth/$FLUIDSYNTH_JS" ]; then
         echo "== FluidSynth as WebAssembly (js-synthesizer $JS_SYNTHESIZER_VERSION from npm)"
         rm -rf "$cache/npm"
         mkdir -p "$cache/npm" "$prefix/fluidsynth"
-        (cd "$cache/npm" && npm pack --silent "js-synthesizer@$JS_SYNTHESIZER_VERSION" >/dev/null &&
-            tar xzf "js-synthesizer-$JS_SYNTHESIZER_VERSION.tgz")
+        if ! (cd "$cache/npm" && npm pack --silent "js-synthesizer@$JS_SYNTHESIZER_VERSION" \
+            >"$cache/npm/pack.log" 2>&1 && tar xzf "js-synthesizer-$JS_SYNTHESIZER_VERSION.tgz"); then
+            tail -n 20 "$cache/npm/pack.log" >&2
+            echo "npm pack js-synthesizer@$JS_SYNTHESIZER_VERSION failed" >&2
+            exit 1
+        fi
         cp "$cache/npm/package/externals/$FLUIDSYNTH_JS" "$cache/npm/package/LICENSE" \
             "$prefix/fluidsynth/"
         find "$cache/npm/package/externals" -iname '*licen[cs]e*' -exec cp {} "$prefix/fluidsynth/" \;
@@ -127,6 +144,15 @@ done
 
 # shellcheck disable=SC2046
 flurber_install $(web_packages)
+# Another release's sources or another Emscripten (whose LLVM need not read the old objects) start
+# the cache anew; js-synthesizer's download stays.
+cache_key="$suite, $(emcc --version | sed -n 1p)"
+if [ -d "$cache" ] && [ "$(cat "$cache/key" 2>/dev/null)" != "$cache_key" ]; then
+    rm -rf "$cache/apt" "$cache/src" "$cache/obj" "$cache"/built-* "$cache/prefix/include" \
+        "$cache/prefix/lib" "$cache/prefix/share"
+fi
+mkdir -p "$cache"
+echo "$cache_key" >"$cache/key"
 build_deps
 [ "$deps_only" -eq 1 ] && exit 0
 

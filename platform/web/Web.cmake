@@ -68,6 +68,11 @@ target_link_options(flurber PRIVATE
   -sINVOKE_RUN=0
   -sEXIT_RUNTIME=0
   -sFORCE_FILESYSTEM=1
+  # What the page hands the module (flurber-page.js, MakeGame); Emscripten 6 takes the WebAssembly
+  # the page has downloaded only when wasmBinary is named here, and would fetch it once more.
+  # noExitRuntime keeps the runtime up once main first waits: without it Emscripten 3.1.69 takes
+  # that first wait for the program's end and never wakes it.
+  "-sINCOMING_MODULE_JS_API=[\"canvas\",\"wasmBinary\",\"print\",\"printErr\",\"onAbort\",\"preRun\",\"noExitRuntime\"]"
   "-sEXPORTED_FUNCTIONS=[\"_main\",\"_flurber_game_mode\"]"
   "-sEXPORTED_RUNTIME_METHODS=[\"callMain\",\"FS\"]"
   -sDEFAULT_LIBRARY_FUNCS_TO_INCLUDE=@${CMAKE_BINARY_DIR}/library-functions.json

@@ -90,7 +90,9 @@ sink_load() {
     pactl load-module module-null-sink sink_name="$1" rate=48000 channels=2 format=s16le >/dev/null ||
         fail "the sink $1 could not be loaded"
     wait_for 10 sink_exists "$1" || fail "the sink $1 was loaded but is not there"
-    pactl set-default-sink "$1" || fail "the sink $1 could not be made the default"
+    # PipeWire's pulse server refuses it ("Not supported") until WirePlumber has made its store of
+    # defaults, which may come after the server answers.
+    wait_for 10 pactl set-default-sink "$1" || fail "the sink $1 could not be made the default"
     wait_for 10 default_sink_is "$1" || fail "the sink $1 did not become the default"
 }
 
