@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -56,6 +57,7 @@ SdlVideo::SdlVideo()
       usingFramebuffer(false),
       windowScreen(nullptr),
       fullscreen(false),
+      onWayland(false),
       startWindowed(false),
       rendererChoice(RendererChoice::Auto),
       windowedSizeChosen(false),
@@ -92,6 +94,8 @@ bool SdlVideo::CreateMainWindow(const char* title, int x, int y, int width, int 
         std::fprintf(stderr, "The Flurber: cannot open a window: %s\n", SDL_GetError());
         return false;
     }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    onWayland = driver != nullptr && std::strcmp(driver, "wayland") == 0;
     SDL_SetWindowMinimumSize(window, 200, 150);
     if (SDL_Surface* icon = LoadIcon()) {
         SDL_SetWindowIcon(window, icon);
@@ -111,7 +115,7 @@ bool SdlVideo::TakeOverDisplay(int width, int height) {
         fullscreen = true;
         ToggleFullscreen();
     } else {
-        fullscreen = SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+        fullscreen = EnterFullscreen();
     }
 
     // Without a graphics device OpenGL can only be a software rasteriser, and making a renderer
@@ -209,14 +213,26 @@ void SdlVideo::Redraw() {
     }
 }
 
+bool SdlVideo::EnterFullscreen() {
+    // On Wayland the window's title bar and shadow are surfaces of the program's own (libdecor's),
+    // which libdecor hides once the compositor has made the window full screen. Weston 14 (Debian
+    // 13) kept giving the first small window's hidden frame the pointer: over the picture's top
+    // left, no motion or click reached the game. Taken away outright, the frame is gone.
+    if (onWayland) SDL_SetWindowBordered(window, SDL_FALSE);
+    if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0) return true;
+    if (onWayland) SDL_SetWindowBordered(window, SDL_TRUE);
+    return false;
+}
+
 void SdlVideo::ToggleFullscreen() {
     if (window == nullptr) return;
     if (!fullscreen) {
-        fullscreen = SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+        fullscreen = EnterFullscreen();
         return;
     }
     if (SDL_SetWindowFullscreen(window, 0) != 0) return;
     fullscreen = false;
+    if (onWayland) SDL_SetWindowBordered(window, SDL_TRUE);
     if (windowedSizeChosen) return;
     // The first time, the window gets its size and is centred; later switches keep whatever size
     // and place the player gave it.

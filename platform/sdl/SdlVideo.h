@@ -55,6 +55,7 @@ public:
     bool usingFramebuffer;
     SoftwareScreen* windowScreen;
     bool fullscreen;
+    bool onWayland;  // natively, not through XWayland
     // Set before the program runs: the display is taken over as a window, as Alt+Return leaves it.
     bool startWindowed;
     // Set before the program runs: how the picture reaches the screen.
@@ -68,6 +69,8 @@ public:
     SdlPacingClock clock;
 
 private:
+    // Full screen on the window's display; false when SDL can't.
+    bool EnterFullscreen();
     // Makes the renderer; with onlyGraphicsProcessor, keeps it only where one draws.
     bool StartRenderer(bool onlyGraphicsProcessor);
     bool StartFramebuffer();
