@@ -201,7 +201,8 @@ start_game() {
     (cd "$RUN_DIR" && exec "${audio[@]}" "$FLURBER" "${FLURBER_ARGS[@]}") >"$WORK/flurber.log" 2>&1 &
     GAME_PID=$!
     WINDOW=
-    for _ in $(seq 200); do
+    # A minute: on a loaded machine the first window has come after more than 20 s.
+    for _ in $(seq 600); do
         WINDOW=$(full_screen_window) && break
         kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended at start-up"
         sleep 0.1
@@ -245,7 +246,7 @@ start_wayland_game() {
         >"$WORK/flurber.log" 2>&1 &
     GAME_PID=$!
     WINDOW=
-    wait_for 20 game_covers_desktop || fail "the game's window does not cover weston's desktop"
+    wait_for 60 game_covers_desktop || fail "the game's window does not cover weston's desktop"
     read -r SCALE ORIGIN_X ORIGIN_Y < <(awk -v w="$SCREEN_W" -v h="$SCREEN_H" 'BEGIN {
         s = w / 800; if (h / 600 < s) s = h / 600;
         printf "%f %d %d\n", s, int((w - int(800 * s)) / 2), int((h - int(600 * s)) / 2) }')
