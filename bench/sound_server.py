@@ -14,8 +14,9 @@ choose its audio driver.
               stream is on the new server, and until its sound arrives at the recording (a new
               null sink serves only 1.5-2 s after it is made, whoever plays to it)
   late server  the game started with no server: its longest frame interval and p99 over 10 s on
-              the menu meanwhile (it tries the default output about once a second), then a server
-              started: s until the game's stream is on it, and until its sound is recorded
+              the menu meanwhile (it tries the default output about once a second), beside the same
+              with SDL's dummy driver (which never tries), then a server started: s until the
+              game's stream is on it, and until its sound is recorded
   CPU         the game's CPU on the menu for 20 s, playing to the server and to SDL's dummy driver
   latency     what the server says of the game's stream (pactl list sink-inputs)
 
@@ -185,18 +186,25 @@ def restart(server, run_dir):
         return server_comes(server)
 
 
+def menu_intervals(game):
+    """(longest, p99) frame interval in ms over 10 s of the menu, from 1 s after the start."""
+    game.start()
+    time.sleep(1)
+    start = now_ns()
+    time.sleep(10)
+    frames = game.frames()
+    gaps = sorted((b.handed - a.handed) / 1e6 for a, b in zip(frames, frames[1:]) if start <= a.handed)
+    return (gaps[-1], percentile(gaps, 99)) if gaps else None
+
+
 def late_server(server, run_dir):
-    """((longest, p99) frame interval in ms over 10 s with no server, s to the game's stream on a
-    server started then, s to its sound at the recording)."""
+    """((longest, p99) frame interval in ms over 10 s with no server, the same with the dummy
+    driver, s to the game's stream on a server started then, s to its sound at the recording)."""
     server.kill()
+    with Game(run_dir, env={"SDL_AUDIODRIVER": "dummy"}) as game:
+        dummy = menu_intervals(game)
     with Game(run_dir, env={"SDL_AUDIODRIVER": None}) as game:
-        game.start()
-        time.sleep(1)
-        start = now_ns()
-        time.sleep(10)
-        frames = game.frames()
-        gaps = sorted((b.handed - a.handed) / 1e6 for a, b in zip(frames, frames[1:]) if start <= a.handed)
-        return ((gaps[-1], percentile(gaps, 99)) if gaps else None, *server_comes(server))
+        return (menu_intervals(game), dummy, *server_comes(server))
 
 
 def menu_cpu(run_dir, driver):
@@ -250,10 +258,12 @@ def main():
         print(f"  {label:7} server restart: the game's stream back after "
               f"{'never (10 s)' if stream is None else f'{stream:.2f} s'}, heard after "
               f"{'never' if heard is None else f'{heard:.2f} s'}" + (f"  stream <= 2 s: {verdict(stream is not None and stream <= 2)}" if now else ""))
-        intervals, stream, heard = late
-        print(f"  {label:7} no server yet: frame intervals on the menu over 10 s, longest "
-              f"{'-' if intervals is None else f'{intervals[0]:.1f} ms, p99 {intervals[1]:.1f} ms'}"
-              + (f"  longest <= 25: {verdict(intervals is not None and intervals[0] <= 25)}" if now else ""))
+        intervals, dummy, stream, heard = late
+        shown = lambda i: '-' if i is None else f'longest {i[0]:.1f} ms, p99 {i[1]:.1f} ms'
+        # The retry must not cost frames: p99 as with a driver that never tries, give or take 5 ms.
+        kept = intervals is not None and dummy is not None and intervals[1] <= dummy[1] + 5
+        print(f"  {label:7} no server yet: frame intervals on the menu over 10 s, {shown(intervals)}"
+              f" (dummy driver: {shown(dummy)})" + (f"  p99 <= dummy's + 5: {verdict(kept)}" if now else ""))
         print(f"  {label:7} a server after the game: its stream there after "
               f"{'never (10 s)' if stream is None else f'{stream:.2f} s'}, heard after "
               f"{'never' if heard is None else f'{heard:.2f} s'}" + (f"  stream <= 2 s: {verdict(stream is not None and stream <= 2)}" if now else ""))
