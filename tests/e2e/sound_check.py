@@ -176,7 +176,8 @@ def find_sound(recording, sound, start, end):
     target = [[f[b] - means[b] for b in range(bands)] for f in target]
     spread_t = math.sqrt(sum(v * v for f in target for v in f))
     first = recording.frame_at(start)
-    heard = octave_frames(recording.mono[first:recording.frame_at(end)])
+    kept, origin = without_dropouts(recording.mono[first:recording.frame_at(end)])
+    heard = octave_frames(kept)
     best = (-1.0, 0.0)
     for offset in range(0, len(heard) - n + 1):
         part = heard[offset:offset + n]
@@ -191,8 +192,27 @@ def find_sound(recording, sound, start, end):
             continue
         r = sum(t * p for ft, fp in zip(target, centred) for t, p in zip(ft, fp)) / (spread_t * spread_p)
         if r > best[0]:
-            best = (r, recording.time_of(first + offset * STEP))
+            best = (r, recording.time_of(first + origin[offset * STEP]))
     return best
+
+
+def without_dropouts(samples):
+    """The samples without their runs of digital silence of 2 ms or more, and where each kept one
+    was. Music plays under every sound the checks look for, so such a run is a stream that ran dry,
+    and after it the sound goes on from where it stopped: cut out, the sound is whole again."""
+    kept, origin, run = [], [], 0
+    for i, value in enumerate(list(samples) + [1]):  # 1 ends a last run
+        if value == 0:
+            run += 1
+            continue
+        if 0 < run < 96:
+            kept.extend([0] * run)
+            origin.extend(range(i - run, i))
+        run = 0
+        if i < len(samples):
+            kept.append(value)
+            origin.append(i)
+    return kept, origin
 
 
 def first_sound(recording, start, end, level=-45.0):
