@@ -434,12 +434,12 @@ def check(work, sounds, mixrender, run_dir, soundfont, servers=True):
                 song(f"{what}, heard again", playing, *span, r)
     # Quitting fades the music out over 20 ms: the last 2.5 ms heard are far quieter than the
     # music 40 ms before. A game started again after the quit ("again") is not listened to. The
-    # last sound is looked for from up to a second before the quit: a page's recording is timed
-    # by its own count of frames, which a busy browser's missed output leaves a little early.
-    r = covering(e["quit"])
-    quit_at = r.frame_at(max(e["quit"] - 1.0, e["escape"]))
+    # last sound is looked for from the Escape on: a page's recording is timed by its own count of
+    # frames, and each output a busy browser misses leaves its end earlier (by up to 0.9 s seen).
+    r = covering(e["escape"])
+    since_escape = r.frame_at(e["escape"])
     until = r.frame_at(e["again"]) if "again" in e else len(r.mono)
-    heard_frames = [i for i in range(quit_at, until) if r.mono[i] != 0]
+    heard_frames = [i for i in range(since_escape, until) if r.mono[i] != 0]
     if heard_frames:
         end = heard_frames[-1] + 1
         tail = max(abs(v) for v in r.mono[end - 120:end])
