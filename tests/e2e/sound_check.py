@@ -5,9 +5,11 @@ reading of a song against its render needs it).
   sound_check.py record SOURCE OUT   records SOURCE with parec into OUT.raw (48 kHz s16le stereo)
                                      and notes in OUT.times when each block arrived (Unix time),
                                      until it is terminated or the server goes away
-  sound_check.py heard OUT SINCE SECONDS
+  sound_check.py heard OUT SINCE SECONDS [WHOLE_FROM]
                                      exits 0 once the recording OUT has held sound for SECONDS
-                                     from the first sound it got after the Unix time SINCE
+                                     from the first sound it got after the Unix time SINCE (and,
+                                     with WHOLE_FROM, 1.5 s without a dropout from WHOLE_FROM s
+                                     after SINCE on)
   sound_check.py heard-again OUT    exits 0 once the recording OUT, made after a restart, holds
                                      all that the check reads of the song heard again there
   sound_check.py check WORK SOUNDS MIXRENDER RUN_DIR SOUNDFONT
@@ -224,10 +226,11 @@ def first_sound(recording, start, end, level=-45.0):
     return None
 
 
-def heard(out, since, seconds, level=-45.0):
+def heard(out, since, seconds, whole_from=None, level=-45.0):
     """Whether the recording has held sound for the given seconds from its first 10 ms louder than
-    level dBFS after the Unix time since. Reads only what came after since: it is asked often while
-    the game plays."""
+    level dBFS after the Unix time since, and, with whole_from, a stretch without a dropout long
+    enough to tell a song by from whole_from s after since: on a busy machine the script waits for
+    one. Reads only what came after since: it is asked often while the game plays."""
     marks = []
     with open(out + ".times") as f:
         for line in f:
@@ -244,7 +247,14 @@ def heard(out, since, seconds, level=-45.0):
         block = stereo[2 * i:2 * (i + STEP)]
         power = sum(v * v for v in block) / len(block)
         if 10 * math.log10(power / 32768.0 ** 2 + 1e-12) > level:
-            return marks[-1][1] - (marks[-1][0] - first - i) / RATE + seconds <= marks[-1][1]
+            if marks[-1][1] - (marks[-1][0] - first - i) / RATE + seconds > marks[-1][1]:
+                return False
+            if whole_from is None:
+                return True
+            skip = int(whole_from * RATE)
+            mono = [(a + b) / 2 for a, b in zip(stereo[2 * skip::2], stereo[2 * skip + 1::2])]
+            run = longest_run(db > DROPOUT_DB for db in envelope(mono))
+            return run[1] - run[0] >= SHORTEST_COMPARED
     return False
 
 
@@ -476,8 +486,9 @@ def told_again(r):
 if __name__ == "__main__":
     if len(sys.argv) == 4 and sys.argv[1] == "record":
         record(sys.argv[2], sys.argv[3])
-    elif len(sys.argv) == 5 and sys.argv[1] == "heard":
-        sys.exit(0 if heard(sys.argv[2], float(sys.argv[3]), float(sys.argv[4])) else 1)
+    elif len(sys.argv) in (5, 6) and sys.argv[1] == "heard":
+        whole = float(sys.argv[5]) if len(sys.argv) == 6 else None
+        sys.exit(0 if heard(sys.argv[2], float(sys.argv[3]), float(sys.argv[4]), whole) else 1)
     elif len(sys.argv) == 3 and sys.argv[1] == "heard-again":
         sys.exit(0 if told_again(Recording(sys.argv[2])) else 1)
     elif len(sys.argv) == 7 and sys.argv[1] in ("check", "page"):
