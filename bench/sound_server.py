@@ -151,14 +151,8 @@ def dropouts(server, run_dir):
         for process in busy:
             stop(process)
     start = (songs[0] - frames[0].handed) / 1e6 if frames and songs else None
-    gaps, run = [], 0
-    for i, value in enumerate(sound_check.Recording(path).mono + [1]):  # 1 ends a last gap
-        if value == 0:
-            run += 1
-            continue
-        if run >= 96:  # 2 ms
-            gaps.append(((i - run) / sound_check.RATE, run * 1000 / sound_check.RATE))
-        run = 0
+    gaps = [(first / sound_check.RATE, frames * 1000 / sound_check.RATE)
+            for first, frames in sound_check.dropout_runs(sound_check.Recording(path).mono)]
     return gaps, start
 
 

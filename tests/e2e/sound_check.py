@@ -198,22 +198,31 @@ def find_sound(recording, sound, start, end):
     return best
 
 
-def without_dropouts(samples):
-    """The samples without their runs of digital silence of 2 ms or more, and where each kept one
-    was. Music plays under every sound the checks look for, so such a run is a stream that ran dry,
-    and after it the sound goes on from where it stopped: cut out, the sound is whole again."""
-    kept, origin, run = [], [], 0
+DROPOUT_FRAMES = 96  # 2 ms of digital silence in the middle of sound: the stream ran dry
+
+
+def dropout_runs(samples):
+    """(first frame, frames) of each run of digital silence of DROPOUT_FRAMES or more."""
+    runs, run = [], 0
     for i, value in enumerate(list(samples) + [1]):  # 1 ends a last run
         if value == 0:
             run += 1
             continue
-        if 0 < run < 96:
-            kept.extend([0] * run)
-            origin.extend(range(i - run, i))
+        if run >= DROPOUT_FRAMES:
+            runs.append((i - run, run))
         run = 0
-        if i < len(samples):
-            kept.append(value)
-            origin.append(i)
+    return runs
+
+
+def without_dropouts(samples):
+    """The samples without their dropouts, and where each kept one was. Music plays under every
+    sound the checks look for, so a dropout is a stream that ran dry, and after it the sound goes
+    on from where it stopped: cut out, the sound is whole again."""
+    kept, origin, at = [], [], 0
+    for first, frames in dropout_runs(samples) + [(len(samples), 0)]:
+        kept.extend(samples[at:first])
+        origin.extend(range(at, first))
+        at = first + frames
     return kept, origin
 
 
