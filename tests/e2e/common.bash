@@ -114,9 +114,9 @@ start_display() {
     fail "openbox did not start"
 }
 
-# How many pixels of screenshot $1 show weston's desktop.
+# How many pixels of screenshot $1 (or of its region $2, WxH+X+Y) show weston's desktop.
 desktop_pixels() {
-    convert "$WORK/$1.ppm" -fill black +opaque "#$DESKTOP_COLOUR" -fill white -opaque "#$DESKTOP_COLOUR" \
+    convert "$WORK/$1.ppm${2:+[$2]}" -fill black +opaque "#$DESKTOP_COLOUR" -fill white -opaque "#$DESKTOP_COLOUR" \
         -format '%[fx:round(mean.r * w * h)]' info:
 }
 
@@ -136,9 +136,8 @@ PYTHON
 }
 
 # Weston on the X display, in one window at its top left that covers it; ready once its desktop
-# covers the screen but for a pointer's room (weston draws its own pointer, at the centre or, if X
-# told it nothing yet, at the top left). No panel, no lock, no animations: the game's picture alone
-# is on the screen.
+# covers the screen but for a pointer's room, and its pointer has left the top left corner. No
+# panel, no lock, no animations: the game's picture alone is on the screen.
 start_compositor() {
     make_clear_cursor_theme
     cat >"$WORK/weston.ini" <<INI
@@ -160,6 +159,15 @@ INI
     local least=$((SCREEN_W * SCREEN_H - 64 * 64))
     wait_for 20 eval 'shot desktop && [ "$(desktop_pixels desktop)" -ge "$least" ]' ||
         fail "weston did not show its desktop"
+    # Weston's x11 backend moves its pointer by the difference between X's motions, from where X
+    # said the pointer entered. Started under a still pointer, it often keeps its own at the top
+    # left while it counts from the screen's centre, so every place the game is told is off by
+    # half a screen. The screen's edge stops both pointers at the top left corner, and from there
+    # they move alike.
+    xdotool mousemove --sync 0 0
+    xdotool mousemove --sync $((SCREEN_W / 2)) $((SCREEN_H / 2))
+    wait_for 10 eval 'shot desktop && [ "$(desktop_pixels desktop 64x64+0+0)" -eq 4096 ]' ||
+        fail "weston's pointer did not follow X's"
 }
 
 # The game's first frame on Wayland: the full-screen window covers all of weston's desktop.
