@@ -40,6 +40,8 @@ mark() {
 
 # Waits up to $2 seconds until the current recording has held sound for $1 seconds from its first
 # sound after the last mark: what the check reads of this step is recorded, and the script may go on.
+# With $3, also until the song from $3 s after the mark on (where the check starts reading it) has
+# held 1.5 s without a dropout.
 heard_for() {
     wait_for "$2" $CHECK heard "$WORK/rec-$RECORDINGS" "$LAST_MARK" "$1" ${3:+"$3"}
 }
